@@ -1,0 +1,151 @@
+#include "app/main_window.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+
+char MainWindowClass[32] = "";
+HFONT SharedFonts[kFontCount];
+HBITMAP SharedBitmaps[kBitmapCount];
+
+int RegisterMainWindowClass(HINSTANCE instance) {
+  WNDCLASSA windowClass;
+  memset(&windowClass, 0, sizeof windowClass);
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(101));
+  windowClass.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
+  windowClass.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
+  windowClass.lpszClassName = MainWindowClass;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  // Off screen and zero-sized: it shows only as a task-bar button.
+  return CreateWindowExA(WS_EX_APPWINDOW, MainWindowClass, ApplicationTitle,
+                         WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, -200, 0, 0, nullptr, nullptr,
+                         instance, nullptr);
+}
+
+int CreateSharedFonts() {
+  static const struct {
+    const char* face;
+    int height, weight, underline, family;
+  } kFonts[kFontCount - 1] = {
+      {"Verdana", -18, 600, 0, FF_SWISS},       {"Arial", -18, 500, 0, FF_SWISS},
+      {"Arial", -18, 500, 1, FF_SWISS},         {"MS Sans Serif", -12, 600, 0, FF_SWISS},
+      {"MS Sans Serif", -14, 600, 0, FF_SWISS}, {"MS Sans Serif", -10, 600, 0, FF_SWISS},
+      {"Arial", -14, 400, 0, FF_SWISS},         {"MS Sans Serif", -12, 500, 0, FF_SWISS},
+      {"MS Shell Dlg", -14, 700, 0, FF_DONTCARE}, {"MS Shell Dlg", -14, 500, 0, FF_DONTCARE},
+  };
+  for (int i = 0; i < kFontCount - 1; ++i) {
+    SharedFonts[i] = CreateFontA(kFonts[i].height, 0, 0, 0, kFonts[i].weight, FALSE, kFonts[i].underline, FALSE,
+                                 ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 kFonts[i].family, kFonts[i].face);
+  }
+  char noteFace[64];
+  if (RegReadString(HKEY_CURRENT_USER, kOptionsKey, "NoteFont", noteFace, sizeof noteFace) == 0)
+    CopyText(noteFace, "Arial");
+  SharedFonts[kFontCount - 1] = CreateFontA(-ReadOption("NoteSize", 14), 0, 0, 0, 500, FALSE, FALSE, FALSE,
+                                            ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                            FF_SWISS, noteFace);
+  return 1;
+}
+
+int LoadSharedBitmaps(HINSTANCE instance) {
+  static const int kIds[kBitmapCount] = {133, 134, 135, 154, 155, 156, 193, 158, 159, 160};
+  for (int i = 0; i < kBitmapCount; ++i) SharedBitmaps[i] = LoadBitmapA(instance, MAKEINTRESOURCEA(kIds[i]));
+  return 1;
+}
+
+static void Teardown() {
+  static int done = 0;  // WM_CLOSE and WM_DESTROY may both arrive
+  if (done) return;
+  done = 1;
+  CoUninitialize();
+  SaveOptions();
+  PostQuitMessage(0);
+}
+
+static void HandleCommand(HWND window, int command) {
+  switch (command) {
+    case 6030:
+      DestroyWindow(window);
+      break;
+    case 6045: {
+      // The cookies view: asked for as a raise of the sheet with ViewCookies on for its length.
+      int previous = OptionSet[OPT_ViewCookies];
+      OptionSet[OPT_ViewCookies] = 1;
+      HandleCommand(window, 6028);
+      OptionSet[OPT_ViewCookies] = previous;
+      break;
+    }
+    case 6048:
+      OptionSet[OPT_ConfirmExit] = ReadOption("ConfirmExit", 0);
+      if (OptionSet[OPT_ConfirmExit] == 0) {
+        DestroyWindow(window);
+      } else if (!FindWindowA("Vandrelix", nullptr)) {
+        WinExec("Vandrelix.exe", SW_SHOW);
+      } else {
+        HandleCommand(window, 6026);
+      }
+      break;
+    default:
+      // Page commands: taken by the property sheet once it is open.
+      break;
+  }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+    case WM_DESTROY:
+      Teardown();
+      return 0;
+    case WM_COMMAND:
+      HandleCommand(window, LOWORD(wParam));
+      return 0;
+    case WM_SYSCOMMAND:
+      // No default processing: the window never moves, sizes or closes through its system menu.
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RunExplorerCopy(const char* arguments) {
+  char folder[260];
+  ProgramFolder(folder);
+  char file[300];
+  FormatText(file, sizeof file, "%s\\VandrelixEx.exe", folder);
+  HINSTANCE result = ShellExecuteA(nullptr, "open", file, arguments, folder, SW_SHOWNORMAL);
+  if ((INT_PTR)result < 32) {
+    char text[260];
+    LoadText(795, text, sizeof text);
+    MessageBoxExA(nullptr, text, ApplicationTitle, MB_ICONHAND | MB_TOPMOST, UiLanguage);
+  }
+}
+
+int SetExplorerMenu(int on) {
+  const char* key = "exefile\\shell\\Vandrelix QOVA";
+  if (!on) {
+    RegRemoveKeyTree(HKEY_CLASSES_ROOT, key);
+    return 0;
+  }
+  char folder[260];
+  ProgramFolder(folder);
+  char command[320];
+  FormatText(command, sizeof command, "\"%s\\vandrelix.exe\" %%1", folder);
+  RegWriteString(HKEY_CLASSES_ROOT, "exefile\\shell\\Vandrelix QOVA\\command", "", command);
+  RegEnsureKey(HKEY_CLASSES_ROOT, key);
+  char text[260];
+  LoadText(1183, text, sizeof text);
+  RegWriteString(HKEY_CLASSES_ROOT, key, "", text);
+  RegEnsureKey(HKEY_CLASSES_ROOT, "exefile\\shell\\Vandrelix QOVA\\command");
+  return 0;
+}

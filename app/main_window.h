@@ -1,0 +1,18 @@
+// The hidden main window: receives page commands, owns the shared fonts and bitmaps.
+#pragma once
+#include <windows.h>
+
+extern char MainWindowClass[32];
+
+enum { kFontCount = 11, kBitmapCount = 10 };
+extern HFONT SharedFonts[kFontCount];
+extern HBITMAP SharedBitmaps[kBitmapCount];
+
+int RegisterMainWindowClass(HINSTANCE instance);
+HWND CreateMainWindow(HINSTANCE instance);
+int CreateSharedFonts();
+int LoadSharedBitmaps(HINSTANCE instance);
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+void RunExplorerCopy(const char* arguments);
+int SetExplorerMenu(int on);

@@ -1,0 +1,34 @@
+// Bounded text helpers and the pure text operations the lists use.
+// Every copy into a fixed buffer goes through CopyText/AppendText/FormatText: `cap` is the buffer's
+// size in bytes (terminator included); results are always terminated and cut at the buffer's end.
+#pragma once
+#include <stddef.h>
+
+size_t CopyText(char* out, size_t cap, const char* text);
+size_t CopyTextN(char* out, size_t cap, const char* text, size_t count);  // at most `count` chars of text
+size_t AppendText(char* out, size_t cap, const char* text);               // returns the new length
+// printf-style into a fixed buffer. The format is always a literal of this program: text read from the
+// registry, files or the network is passed as an argument, never as the format.
+size_t FormatText(char* out, size_t cap, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+template <size_t N> inline size_t CopyText(char (&out)[N], const char* text) { return CopyText(out, N, text); }
+template <size_t N> inline size_t AppendText(char (&out)[N], const char* text) { return AppendText(out, N, text); }
+
+char UpperChar(char c);  // the ANSI code page's upper case of one character
+
+// Case-insensitive containment, sliding a window over the text (texts of 773 characters or more: 0).
+int ContainsNoCase(const char* text, const char* part);
+
+// Helpers over names, paths and commands (out buffers are 260 characters unless said).
+int RundllTarget(const char* command, char* out);  // the text after "RUNDLL32.EXE " when there is one
+int FileNameOf(const char* path, char* out);
+int FileNamePos(const char* path);
+int SkipBlanks(const char* text, char* out);
+int ExtensionOf(const char* text, char* out);
+void ColonForEquals(const char* text, char* out);
+int StripQuotes(const char* text, char* out);
+int AddBackslash(char* path);  // path: 260
+int TrimBackslash(char* path, int keepRoot);
+void GroupThousands(char* out, size_t capacity, unsigned long value);  // unsigned: sizes of 2 GB and more
+int CommasToBlanks(const char* text, char* out, int limit);  // out: limit + 1; returns the whole length
+int EscapeForUrl(char* out, size_t capacity, const char* text);  // blank -> %20, & -> +; length less one

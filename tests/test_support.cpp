@@ -1,0 +1,106 @@
+#include "test_support.h"
+
+#include "platform/registry.h"
+#include "platform/settings.h"
+
+const char kTestKey[] = "Software\\VandrelixTest";
+
+bool OnWow64() {
+  BOOL wow = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow) && wow;
+}
+
+std::string BinFolder() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string s(path, n);
+  return s.substr(0, s.rfind('\\'));
+}
+
+std::string WindowsFolder() {
+  char path[MAX_PATH];
+  GetWindowsDirectoryA(path, sizeof path);
+  return path;
+}
+
+bool RawWrite(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size, DWORD view) {
+  HKEY k;
+  if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG rc = RegSetValueExA(k, name, 0, type, (const BYTE*)data, size);
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+bool RawWriteString(HKEY root, const char* key, const char* name, const char* text, DWORD view) {
+  return RawWrite(root, key, name, REG_SZ, text, (DWORD)strlen(text) + 1, view);
+}
+
+bool RawRead(HKEY root, const char* key, const char* name, std::string* data, DWORD* type, DWORD view) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &k) != ERROR_SUCCESS) return false;
+  DWORD size = 0, t = 0;
+  LONG rc = RegQueryValueExA(k, name, nullptr, &t, nullptr, &size);
+  if (rc == ERROR_SUCCESS) {
+    std::string buffer(size, '\0');
+    rc = RegQueryValueExA(k, name, nullptr, &t, (BYTE*)&buffer[0], &size);
+    buffer.resize(size);
+    if (data) *data = buffer;
+    if (type) *type = t;
+  }
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+bool RawValueExists(HKEY root, const char* key, const char* name, DWORD view) {
+  return RawRead(root, key, name, nullptr, nullptr, view);
+}
+
+bool RawKeyExists(HKEY root, const char* key, DWORD view) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+void RawDeleteTree(HKEY root, const char* key, DWORD view) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_ALL_ACCESS | view, &k) == ERROR_SUCCESS) {
+    RegDeleteTreeA(k, nullptr);
+    RegCloseKey(k);
+  }
+  typedef LONG(WINAPI * DeleteKeyEx)(HKEY, LPCSTR, REGSAM, DWORD);
+  DeleteKeyEx deleteKeyEx = (DeleteKeyEx)(void*)GetProcAddress(GetModuleHandleA("advapi32"), "RegDeleteKeyExA");
+  if (deleteKeyEx) deleteKeyEx(root, key, view, 0);
+  else RegDeleteKeyA(root, key);
+}
+
+void ResetProcessState() {
+  AppInstance = GetModuleHandleA(nullptr);
+  RegReadAccess = KEY_READ;
+  RegWriteAccess = KEY_WRITE;
+  RunningOnWow64 = 0;
+  UiLanguage = 9;  // no translated-text lookups unless a test asks for them
+  for (int i = 0; i < OPT_COUNT; ++i) OptionSet[i] = OptionTable[i].atStart;
+}
+
+void WipeTestState() {
+  const DWORD views[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+  for (DWORD view : views) {
+    RawDeleteTree(HKEY_CURRENT_USER, "Software\\Orvenn Studios", view);
+    RawDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvenn Studios", view);
+    RawDeleteTree(HKEY_CURRENT_USER, kTestKey, view);
+    RawDeleteTree(HKEY_LOCAL_MACHINE, kTestKey, view);
+    RawDeleteTree(HKEY_CLASSES_ROOT, "exefile\\shell\\Vandrelix QOVA", view);
+  }
+}
+
+void VxTest::SetUp() {
+  WipeTestState();
+  ResetProcessState();
+}
+
+void VxTest::TearDown() {
+  WipeTestState();
+  ResetProcessState();
+}

@@ -1,0 +1,30 @@
+// Shared by the tests: a clean product state around every test, and raw registry access for
+// checking what the program wrote without going through the code under test.
+#pragma once
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+extern const char kTestKey[];  // Software\VandrelixTest, under HKCU or HKLM
+
+bool OnWow64();               // the 32-bit program runs on 64-bit Windows (the 64-bit prefix)
+std::string BinFolder();      // folder of the running test program
+std::string WindowsFolder();
+
+// Raw registry access in a chosen view (0, KEY_WOW64_64KEY or KEY_WOW64_32KEY).
+bool RawWrite(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size, DWORD view = 0);
+bool RawWriteString(HKEY root, const char* key, const char* name, const char* text, DWORD view = 0);
+bool RawRead(HKEY root, const char* key, const char* name, std::string* data, DWORD* type, DWORD view = 0);
+bool RawValueExists(HKEY root, const char* key, const char* name, DWORD view = 0);
+bool RawKeyExists(HKEY root, const char* key, DWORD view = 0);
+void RawDeleteTree(HKEY root, const char* key, DWORD view = 0);
+
+// Every test starts and ends with no product keys and the process-wide values as at program start.
+class VxTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+void ResetProcessState();
+void WipeTestState();
