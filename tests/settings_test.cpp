@@ -1,1 +1,186 @@
+// Options, texts with their translated overrides, start-up state and the message helpers.
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/settings.h"
 #include "test_support.h"
+
+namespace {
+
+const char* kOptions = "Software\\Orvenn Studios\\Vandrelix\\Options";
+const char* kProduct = "Software\\Orvenn Studios\\Vandrelix";
+
+class SettingsTest : public VxTest {};
+
+TEST_F(SettingsTest, ReadOptionParsesLikeTheRuntime) {
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Start", " 7x");
+  EXPECT_EQ(7, ReadOption("Start", 2));
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Start", "abc");
+  EXPECT_EQ(0, ReadOption("Start", 2));
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Start", "-12");
+  EXPECT_EQ(-12, ReadOption("Start", 2));
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Start", "");
+  EXPECT_EQ(2, ReadOption("Start", 2));
+  DWORD seven = 7;
+  RawWrite(HKEY_CURRENT_USER, kOptions, "Start", REG_DWORD, &seven, 4);
+  EXPECT_EQ(2, ReadOption("Start", 2));  // only text values count
+  EXPECT_EQ(2, ReadOption("NoSuchOption", 2));
+  std::string overlong(200, '9');  // does not fit the 128-character read: missing
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Start", overlong.c_str());
+  EXPECT_EQ(2, ReadOption("Start", 2));
+}
+
+TEST_F(SettingsTest, OptionsKeepStartValuesUntilLoaded) {
+  EXPECT_EQ(1, OptionSet[OPT_HideStartup]);
+  EXPECT_EQ(0, OptionSet[OPT_History]);
+  EXPECT_EQ(1, OptionSet[OPT_CloudData]);
+  EXPECT_EQ(0, OptionSet[OPT_MaxCookie]);
+  EXPECT_EQ(1, OptionSet[OPT_WindowSettings]);
+}
+
+TEST_F(SettingsTest, LoadOptionsReadsValuesAndDefaults) {
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "HideStartup", "1");
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Services", "15");
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "WinInit", "9");
+  RegWriteAccess = KEY_WRITE;
+  LoadOptions();
+  EXPECT_EQ((DWORD)KEY_READ, RegReadAccess);
+  EXPECT_EQ((DWORD)KEY_ALL_ACCESS, RegWriteAccess);
+  EXPECT_EQ(1, OptionSet[OPT_HideStartup]);
+  EXPECT_EQ(0, OptionSet[OPT_HideServices]);  // default 0 differs from its start value 1
+  EXPECT_EQ(1, OptionSet[OPT_History]);
+  EXPECT_EQ(8092, OptionSet[OPT_MaxCookie]);
+  EXPECT_EQ(11, OptionSet[OPT_Tasks]);
+  EXPECT_EQ(15, OptionSet[OPT_Services]);
+  EXPECT_EQ(15, PatrolLoaded[OPT_Services]);
+  EXPECT_EQ(9, WinInitPatrolSeen);
+}
+
+TEST_F(SettingsTest, ChangedOptionsAreNeverWritten) {
+  OptionSet[OPT_Sound] = 0;
+  EXPECT_EQ(0, WriteOption("Sound", 0));
+  SaveOptions();
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, kOptions));
+}
+
+TEST_F(SettingsTest, EnglishNeverConsultsOverrides) {
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "LString627", "Titel");
+  UiLanguage = 9;
+  char out[64];
+  EXPECT_EQ(5, LoadText(627, out, sizeof out));
+  EXPECT_STREQ("Title", out);
+}
+
+TEST_F(SettingsTest, OverridesReplacePercentNWithLineFeeds) {
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "LString627", "erste%nzweite");
+  UiLanguage = 7;
+  char out[64];
+  EXPECT_EQ(13, LoadText(627, out, sizeof out));  // the pair counts as two characters
+  EXPECT_STREQ("erste\nzweite", out);
+  EXPECT_EQ(4, LoadText(627, out, 5));  // cut to the capacity
+  EXPECT_STREQ("erst", out);
+  UiLanguage = 0;  // none chosen yet counts as not English
+  EXPECT_EQ(13, LoadText(627, out, sizeof out));
+}
+
+TEST_F(SettingsTest, LoadTextCapsLongTexts) {
+  std::string longText(771, 'w');
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "LString15", longText.c_str());
+  UiLanguage = 7;
+  char out[1000];
+  EXPECT_EQ(770, LoadText(15, out, sizeof out));
+  EXPECT_EQ(770u, strlen(out));
+  UiLanguage = 9;
+  EXPECT_EQ(0, LoadText(4242, out, sizeof out));  // no such string
+  EXPECT_STREQ("", out);
+  EXPECT_GT(LoadText(15, out, sizeof out), 100);
+}
+
+TEST_F(SettingsTest, LoadTextLeavesRegistryViewAsItWas) {
+  RunningOnWow64 = OnWow64();
+  RegReadAccess = KEY_READ | KEY_WOW64_64KEY;
+  RegWriteAccess = KEY_WRITE | KEY_WOW64_64KEY;
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "LString627", "Titel");
+  UiLanguage = 7;
+  char out[64];
+  LoadText(627, out, sizeof out);
+  LoadText(628, out, sizeof out);
+  EXPECT_EQ((DWORD)(KEY_READ | KEY_WOW64_64KEY), RegReadAccess);
+  EXPECT_EQ((DWORD)(KEY_WRITE | KEY_WOW64_64KEY), RegWriteAccess);
+}
+
+TEST_F(SettingsTest, LanguageCodesCompareWithoutCase) {
+  EXPECT_EQ(9, LanguageFromCode("us"));
+  EXPECT_EQ(9, LanguageFromCode("US"));
+  EXPECT_EQ(7, LanguageFromCode("De"));
+  EXPECT_EQ(25, LanguageFromCode("\xEA\xE0\xEA"));
+  EXPECT_EQ(22, LanguageFromCode("br"));
+  EXPECT_EQ(4, LanguageFromCode("cn"));
+  EXPECT_EQ(0, LanguageFromCode("xx"));
+  EXPECT_EQ(0, LanguageFromCode(""));
+}
+
+TEST_F(SettingsTest, StartupInitSetsProcessState) {
+  UiLanguage = 3;
+  TraceCounter = 5;
+  StartupInit();
+  EXPECT_EQ(9, UiLanguage);  // the table's code is "us"
+  EXPECT_EQ(9999, TraceCounter);
+  EXPECT_EQ((DWORD)KEY_READ, RegReadAccess);
+  EXPECT_EQ((DWORD)KEY_ALL_ACCESS, RegWriteAccess);
+  EXPECT_EQ(OnWow64() ? 1 : 0, RunningOnWow64);
+  RawWriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
+  StartupInit();
+  EXPECT_EQ(0, TraceCounter);
+}
+
+TEST_F(SettingsTest, EventSoundsFallBackToOpen) {
+  EXPECT_STREQ("AppEvents\\Schemes\\Apps\\Vandrelix\\Open\\.current", EventSoundKey(9));
+  EXPECT_STREQ("AppEvents\\Schemes\\Apps\\Vandrelix\\Open\\.current", EventSoundKey(-1));
+  EXPECT_STREQ("AppEvents\\Schemes\\Apps\\Vandrelix\\FileType Alert\\.current", EventSoundKey(5));
+  // Playing needs no sound card: with none, the calls return at once.
+  OptionSet[OPT_Sound] = 1;
+  PlayEventSound(9);
+  RawWriteString(HKEY_CURRENT_USER, EventSoundKey(1), "", "C:\\no\\such\\sound.wav");
+  PlayEventSound(1);
+  RawDeleteTree(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Vandrelix");
+}
+
+TEST_F(SettingsTest, SystemErrorShowsNumberAndSystemText) {
+  WindowCatch box;
+  CatchWindow("System Error", IDOK, &box);
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  ReportSystemError();
+  WaitCatch();
+  ASSERT_TRUE(box.seen);
+  std::string lines = "\n" + box.texts;
+  EXPECT_NE(std::string::npos, lines.find("\n2  ")) << box.texts;  // number, two blanks, system text
+  EXPECT_GT(box.texts.size(), 5u);
+}
+
+TEST_F(SettingsTest, MessageDialogShowsTextUnderProgramTitle) {
+  strcpy(ApplicationTitle, "Vandrelix Test Title");
+  WindowCatch box;
+  CatchWindow("Vandrelix Test Title", IDOK, &box);
+  EXPECT_EQ(IDOK, ShowMessageDialog(59));
+  WaitCatch();
+  ASSERT_TRUE(box.seen);
+  EXPECT_NE(std::string::npos, box.texts.find("No commands have been found in the WinInit.ini file.")) << box.texts;
+
+  strcpy(MessageText, "Shared text for the dialog");
+  CatchWindow("Vandrelix Test Title", IDCANCEL, &box);
+  EXPECT_EQ(IDCANCEL, ShowMessageDialog(0));
+  WaitCatch();
+  EXPECT_NE(std::string::npos, box.texts.find("Shared text for the dialog"));
+}
+
+TEST_F(SettingsTest, HelpQuestionUsesHelpCaption) {
+  WindowCatch box;
+  CatchWindow("Vandrelix Help", IDOK, &box);
+  AskHelpQuestion(57);
+  WaitCatch();
+  ASSERT_TRUE(box.seen);
+  EXPECT_NE(std::string::npos, box.texts.find("No selection has been made.")) << box.texts;
+}
+
+}  // namespace

@@ -104,3 +104,40 @@ void VxTest::TearDown() {
   WipeTestState();
   ResetProcessState();
 }
+
+#include <thread>
+
+static std::thread watcher;
+
+static BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+  char text[2048];
+  if (GetWindowTextA(child, text, sizeof text) > 0) {
+    ((WindowCatch*)param)->texts += text;
+    ((WindowCatch*)param)->texts += '\n';
+  }
+  return TRUE;
+}
+
+void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD timeoutMs) {
+  std::string wanted = caption;
+  watcher = std::thread([wanted, command, result, timeoutMs]() {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+      HWND window = FindWindowA("#32770", wanted.c_str());
+      if (window && IsWindowVisible(window)) {
+        char text[256];
+        GetWindowTextA(window, text, sizeof text);
+        result->caption = text;
+        EnumChildWindows(window, CollectText, (LPARAM)result);
+        result->seen = true;
+        PostMessageA(window, WM_COMMAND, command, 0);
+        return;
+      }
+      Sleep(20);
+    }
+  });
+}
+
+void WaitCatch() {
+  if (watcher.joinable()) watcher.join();
+}

@@ -28,3 +28,13 @@ class VxTest : public ::testing::Test {
 };
 void ResetProcessState();
 void WipeTestState();
+
+// Waits on another thread for a top-level window with the given caption to appear, keeps the texts of
+// its child controls and closes it with `command` (IDOK, IDNO...). Used to check message boxes.
+struct WindowCatch {
+  std::string caption;
+  std::string texts;  // child texts, each followed by '\n'
+  bool seen = false;
+};
+void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD timeoutMs = 10000);
+void WaitCatch();  // joins the watcher started by CatchWindow
