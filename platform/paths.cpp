@@ -422,7 +422,8 @@ int DescribeOs(const OsFacts* facts, char* out) {
           if (v.wSuiteMask & VER_SUITE_DATACENTER) AppendText(text, "Datacenter Server ");
           else if (v.wSuiteMask & VER_SUITE_ENTERPRISE) AppendText(text, "Advanced Server ");
           else AppendText(text, "Server ");
-        } else {
+        } else if (v.dwMajorVersion == 4) {
+          // The NT 4 names only: the server names of 6.x were set above.
           AppendText(text, (v.wSuiteMask & VER_SUITE_ENTERPRISE) ? "Server 4.0, Enterprise Edition " : "Server 4.0 ");
         }
       }
