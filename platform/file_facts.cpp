@@ -12,16 +12,6 @@ FirstDetectedLookup FirstDetectedHook = nullptr;
 
 namespace {
 
-struct RedirectionOff {
-  void* state = nullptr;
-  RedirectionOff() {
-    if (RunningOnWow64) SetFsRedirection(0, &state);
-  }
-  ~RedirectionOff() {
-    if (RunningOnWow64) SetFsRedirection(1, &state);
-  }
-};
-
 HANDLE OpenForReading(const char* path) {
   return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 }
@@ -33,6 +23,8 @@ int Opens(const char* path) {
   return 1;
 }
 
+}  // namespace
+
 int OpensByShortPath(const char* path, char* shortPath, size_t cap) {
   char brief[MAX_PATH];
   DWORD n = GetShortPathNameA(path, brief, sizeof brief);
@@ -40,6 +32,8 @@ int OpensByShortPath(const char* path, char* shortPath, size_t cap) {
   if (shortPath) CopyText(shortPath, cap, brief);
   return 1;
 }
+
+namespace {
 
 const char* const kFieldNames[VF_COUNT] = {"ProductName", "ProductVersion", "CompanyName", "FileDescription",
                                            "LegalCopyright"};

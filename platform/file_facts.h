@@ -25,7 +25,9 @@ int GetVersionFields(const char* file, VersionFields* out);
 int ShowFileVersionBox(const char* file, UINT titleId, char* out);  // out: 1024
 int ClassServerOf(const char* classId, char* name, char* path);      // both out: 260
 int AppPathOf(const char* program, char* version, char* path);       // both out: 260
-int FileExists(char* path);                                          // may rewrite path (260)
+int FileExists(char* path);
+// A file counts as present when its short path resolves and it opens for reading.
+int OpensByShortPath(const char* path, char* shortPath, size_t cap);                                          // may rewrite path (260)
 BOOL DeleteFileForced(const char* path);
 BOOL RemoveFolderForced(const char* path);
 int GetFileFacts(const char* file, int areaCode, FileFacts* out);

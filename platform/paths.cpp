@@ -11,39 +11,11 @@
 
 namespace {
 
-// Turns file-system redirection off for the life of the object on 64-bit Windows.
-struct RedirectionOff {
-  void* state = nullptr;
-  RedirectionOff() {
-    if (RunningOnWow64) SetFsRedirection(0, &state);
-  }
-  ~RedirectionOff() { Restore(); }
-  void Restore() {
-    if (RunningOnWow64 && !restored) SetFsRedirection(1, &state);
-    restored = true;
-  }
-  bool restored = false;
-};
-
 int WindowsFolder(char* out, size_t cap) {
   char folder[MAX_PATH];
   UINT n = GetWindowsDirectoryA(folder, sizeof folder);
   if (n == 0 || n >= sizeof folder) folder[0] = 0;
   return (int)CopyText(out, cap, folder);
-}
-
-// A file counts as present in a folder when its short path resolves and opens for reading.
-int OpensByShortPath(const char* folder, const char* name, char* shortPath, size_t cap) {
-  char full[MAX_PATH * 2];
-  FormatText(full, sizeof full, "%s\\%s", folder, name);
-  char brief[MAX_PATH];
-  DWORD n = GetShortPathNameA(full, brief, sizeof brief);
-  if (n == 0 || n >= sizeof brief) return 0;
-  HANDLE file = CreateFileA(brief, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  CloseHandle(file);
-  if (shortPath) CopyText(shortPath, cap, brief);
-  return 1;
 }
 
 int GetVersionInfo(OSVERSIONINFOA* info) {
@@ -167,11 +139,13 @@ int FolderOf(const char* path, char* out) {
   UINT n = GetSystemDirectoryA(system, sizeof system);
   if (n == 0 || n >= sizeof system) system[0] = 0;
   FormatText(wow, sizeof wow, "%s\\SysWOW64\\", windows);
-  if (OpensByShortPath(windows, copy, nullptr, 0)) return (int)CopyText(out, 260, windows);
-  if (system[0] && OpensByShortPath(system, copy, nullptr, 0)) return (int)CopyText(out, 260, system);
-  char wowNoSlash[260];
-  FormatText(wowNoSlash, sizeof wowNoSlash, "%s\\SysWOW64", windows);
-  if (OpensByShortPath(wowNoSlash, copy, nullptr, 0)) return (int)CopyText(out, 260, wow);
+  char candidate[520];
+  FormatText(candidate, sizeof candidate, "%s\\%s", windows, copy);
+  if (OpensByShortPath(candidate, nullptr, 0)) return (int)CopyText(out, 260, windows);
+  FormatText(candidate, sizeof candidate, "%s\\%s", system, copy);
+  if (system[0] && OpensByShortPath(candidate, nullptr, 0)) return (int)CopyText(out, 260, system);
+  FormatText(candidate, sizeof candidate, "%s%s", wow, copy);
+  if (OpensByShortPath(candidate, nullptr, 0)) return (int)CopyText(out, 260, wow);
   return 0;
 }
 

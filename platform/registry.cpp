@@ -36,11 +36,10 @@ DWORD RegReadString(HKEY root, const char* subkey, const char* name, char* out, 
 
   if (type == REG_EXPAND_SZ) {
     // Expanded with redirection off, so system-folder variables name the real folders.
-    void* redirection = nullptr;
-    if (RunningOnWow64) SetFsRedirection(0, &redirection);
+    RedirectionOff redirection;
     char expanded[kQueryBytes];
     DWORD need = ExpandEnvironmentStringsA(data, expanded, kQueryBytes - 1);
-    if (RunningOnWow64) SetFsRedirection(1, &redirection);
+    redirection.Restore();
     if (need == 0 || need > kQueryBytes - 1) {
       TraceLine("Registry Error #1023: String can not be expanded", data);
     } else {

@@ -32,5 +32,17 @@ inline void RestoreRegMasks(RegMasks saved) {
   RegWriteAccess = saved.write;
 }
 
+// Turns file-system redirection off for the life of the object (64-bit Windows only).
+struct RedirectionOff {
+  void* state = nullptr;
+  bool on = false;
+  RedirectionOff() { on = RunningOnWow64 && SetFsRedirection(0, &state); }
+  ~RedirectionOff() { Restore(); }
+  void Restore() {
+    if (on) SetFsRedirection(1, &state);
+    on = false;
+  }
+};
+
 const DWORD kKeyRead64 = KEY_READ | KEY_WOW64_64KEY;
 const DWORD kKeyWrite64 = KEY_WRITE | KEY_WOW64_64KEY;
