@@ -100,6 +100,19 @@ DWORD RegWriteDword(HKEY root, const char* subkey, const char* name, const DWORD
   return WriteValue(root, subkey, name, REG_DWORD, (const BYTE*)value, sizeof *value);
 }
 
+DWORD RegReadRaw(HKEY root, const char* subkey, const char* name, BYTE* data, DWORD capacity, DWORD* type) {
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey, 0, RegReadAccess, &key) != ERROR_SUCCESS) return 0;
+  DWORD size = capacity;
+  LONG rc = RegQueryValueExA(key, name, nullptr, type, data, &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS ? size : 0;
+}
+
+DWORD RegWriteRaw(HKEY root, const char* subkey, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  return WriteValue(root, subkey, name, type, data, size);
+}
+
 DWORD RegRemoveValue(HKEY root, const char* subkey, const char* name) {
   HKEY key;
   if (RegOpenKeyExA(root, subkey, 0, RegWriteAccess, &key) != ERROR_SUCCESS) return 0;
@@ -173,6 +186,38 @@ DWORD RegRemoveKeyTree(HKEY root, const char* subkey) {
   char path[522];
   CopyText(path, subkey);
   return RemoveTreeAt(root, path, sizeof path) ? 1 : 0;
+}
+
+HKEY RegOpenForReading(HKEY root, const char* subkey) {
+  HKEY key;
+  return RegOpenKeyExA(root, subkey, 0, RegReadAccess, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+DWORD RegValueCount(HKEY key) {
+  DWORD values = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                       nullptr) != ERROR_SUCCESS)
+    return 0;
+  return values;
+}
+
+LONG RegValueAt(HKEY key, DWORD index, char* name, DWORD nameCapacity, BYTE* data, DWORD dataCapacity,
+                DWORD* dataSize, DWORD* type) {
+  DWORD nameLength = nameCapacity;
+  DWORD size = dataCapacity;
+  name[0] = 0;
+  LONG rc = RegEnumValueA(key, index, name, &nameLength, nullptr, type, data, &size);
+  if (rc == ERROR_SUCCESS) {
+    data[size < dataCapacity ? size : dataCapacity] = 0;
+    if (dataSize) *dataSize = size;
+  }
+  return rc;
+}
+
+LONG RegSubkeyAt(HKEY key, DWORD index, char* name, DWORD nameCapacity) {
+  DWORD length = nameCapacity;
+  name[0] = 0;
+  return RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
 }
 
 DWORD RegSelectView(int on) {

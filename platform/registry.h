@@ -15,11 +15,25 @@ DWORD RegProbeDword(HKEY root, const char* subkey, const char* name);  // 0xFFFF
 DWORD RegQueryType(HKEY root, const char* subkey, const char* name);
 DWORD RegWriteString(HKEY root, const char* subkey, const char* name, const char* text);
 DWORD RegWriteDword(HKEY root, const char* subkey, const char* name, const DWORD* value);
+// A value exactly as stored, any type: for moving entries without changing a byte. Return the size
+// read (0 when missing or larger than `capacity`) / 1 when written.
+DWORD RegReadRaw(HKEY root, const char* subkey, const char* name, BYTE* data, DWORD capacity, DWORD* type);
+DWORD RegWriteRaw(HKEY root, const char* subkey, const char* name, DWORD type, const BYTE* data, DWORD size);
 DWORD RegRemoveValue(HKEY root, const char* subkey, const char* name);
 DWORD RegEnsureKey(HKEY root, const char* subkey);
 DWORD RegRemoveKeyTree(HKEY root, const char* subkey);
 DWORD RegDeleteKeyInView(HKEY root, const char* subkey, DWORD viewFlag);  // Win32 status, 0 = deleted
 DWORD RegSelectView(int on);
+
+// Enumeration: open a key for reading with RegReadAccess (null when it cannot be opened; the caller
+// closes it with RegCloseKey), then read entries by index.
+HKEY RegOpenForReading(HKEY root, const char* subkey);
+DWORD RegValueCount(HKEY key);  // 0 when unknown
+// The value at `index`: ERROR_SUCCESS, ERROR_NO_MORE_ITEMS, or ERROR_MORE_DATA when it does not fit.
+// Text data is always terminated (data needs one byte more than dataCapacity says).
+LONG RegValueAt(HKEY key, DWORD index, char* name, DWORD nameCapacity, BYTE* data, DWORD dataCapacity,
+                DWORD* dataSize, DWORD* type);
+LONG RegSubkeyAt(HKEY key, DWORD index, char* name, DWORD nameCapacity);
 DWORD SetFsRedirection(int restore, void** state);
 
 // Saves and restores both masks around a stretch that selects another view.

@@ -45,6 +45,25 @@ size_t FormatText(char* out, size_t cap, const char* format, ...) {
   return (size_t)n;
 }
 
+size_t FillTemplate(char* out, size_t cap, const char* pattern, const char* argument) {
+  if (!out || cap == 0) return 0;
+  out[0] = 0;
+  size_t o = 0;
+  int used = 0;
+  for (const char* p = pattern ? pattern : ""; *p && o + 1 < cap; ++p) {
+    if (p[0] == '%' && p[1] == 's' && !used) {
+      o = AppendText(out, cap, argument ? argument : "");
+      used = 1;
+      ++p;
+      continue;
+    }
+    if (p[0] == '%' && p[1] == '%') ++p;
+    out[o++] = *p;
+    out[o] = 0;
+  }
+  return o;
+}
+
 char UpperChar(char c) { return (char)(UINT_PTR)CharUpperA((LPSTR)(UINT_PTR)(BYTE)c); }
 
 int ContainsNoCase(const char* text, const char* part) {

@@ -11,6 +11,10 @@ size_t AppendText(char* out, size_t cap, const char* text);               // ret
 // registry, files or the network is passed as an argument, never as the format.
 size_t FormatText(char* out, size_t cap, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+// Fills a text that may come from outside the program (a translated string) with one text argument:
+// "%s" takes the argument once, "%%" gives "%", anything else is copied as it stands.
+size_t FillTemplate(char* out, size_t cap, const char* pattern, const char* argument);
+
 template <size_t N> inline size_t CopyText(char (&out)[N], const char* text) { return CopyText(out, N, text); }
 template <size_t N> inline size_t AppendText(char (&out)[N], const char* text) { return AppendText(out, N, text); }
 

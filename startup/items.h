@@ -1,0 +1,53 @@
+// The one table that every list is gathered into, the catalog of locations with their tokens and
+// readable lines, the change-history actions, and the disabled markers.
+#pragma once
+#include <windows.h>
+
+struct StartupItem {
+  char title[128];
+  char fileName[260];
+  char command[260];
+  int location;  // LocationCode
+  int flag;
+  char description[1024];
+};
+
+enum { kMaxItems = 4096 };
+extern StartupItem* StartupItemTable[kMaxItems];
+extern int StartupItemCount;
+
+int AddStartupItem(char* title, char* fileName, char* command, char* description, int location, int flag);
+int GetItemTitle(int i, char* out);     // out: 128
+int GetItemFile(int i, char* out);      // out: 260
+int GetItemCommand(int i, char* out);   // out: 260
+int GetItemDescription(int i, char* out, int capacity);
+int GetItemLocation(int i);
+int GetItemFlag(int i);
+void SetItemLocation(int i, int code);
+void ClearStartupItems();
+int FormatLocationText(int i, char* out);  // out: 512
+int IsItemDisabled(int i);
+
+// Catalog of location codes.
+const char* LocationToken(int code);         // list token, or null
+const char* HistoryLocationToken(int code);  // history token, or null
+int LocationFromHistoryToken(const char* token);  // 3000 when unknown
+int IsRunFamilyCode(int code);               // 1..7, 11..17, 21..27
+HKEY RunRootOf(int code);
+// Registry path of a Run-family code's key ("Software\Wow6432Node\..." for 21..27).
+const char* RunKeyPathOf(int code);
+const char* RunKeyName(int keyNumber);  // 1..7: Run, RunOnce, ... policies\Explorer\Run
+
+// Change-history actions.
+enum { kHistoryUnknownAction = 33 };
+const char* HistoryActionToken(int action);  // null for numbers without a token
+int HistoryActionFromToken(const char* token);  // 33 (LOG_UNKNOWN) when unknown
+int IsRestorableAction(int action);
+
+// Disabled storage: markers and the value stores, all under HKLM in the default (32-bit) view.
+extern const char kDisabledRoot[];
+const char* DisabledStoreOf(int code);  // full path of the store key, or null when the code has none
+int ReadDisabledMarker(const char* name);     // the code stored, 0 when none
+int WriteDisabledMarker(const char* name, int code);
+int DeleteDisabledMarker(const char* name);
+extern const char* const kDisabledStores[11];  // store names in index order
