@@ -19,6 +19,8 @@ struct LocationEntry {
   const char* historyToken;
 };
 
+// Every Run-family code has a history token, so that any removed entry can be found again and
+// restored from its history line.
 const LocationEntry kLocations[] = {
     {1, "HKLM_RUN", "MACHINE_RUN"},
     {2, "HKLM_RUNONCE", "MACHINE_RUNONCE"},
@@ -32,15 +34,15 @@ const LocationEntry kLocations[] = {
     {13, "HKCU_RUNONCEEX", "CURRENT_RUNONCEEX"},
     {14, "HKCU_RUNSERVICES", "CURRENT_RUNSERVICES"},
     {15, "HKCU_RUNSERVICESONCE", "CURRENT_RUNSERVICESONCE"},
-    {16, "HKCU_RUNONCESETUP", nullptr},
-    {17, "HKCU_POLICY", nullptr},
+    {16, "HKCU_RUNONCESETUP", "CURRENT_RUNONCESETUP"},
+    {17, "HKCU_POLICY", "CURRENT_RUNPOLICY"},
     {21, "x64_RUN", "WOW64_RUN"},
     {22, "x64_RUNONCE", "WOW64_RUNONCE"},
     {23, "x64_RUNONCEEX", "WOW64_RUNONCEEX"},
     {24, "x64_RUNSERVICES", "WOW64_RUNSERVICES"},
     {25, "x64_RUNSERVICESONCE", "WOW64_RUNSERVICESONCE"},
-    {26, "x64_RUNONCESETUP", nullptr},
-    {27, "x64_POLICY", nullptr},
+    {26, "x64_RUNONCESETUP", "WOW64_RUNONCESETUP"},
+    {27, "x64_POLICY", "WOW64_RUNPOLICY"},
     {31, "RUN_POLICY", "VANDRELIX_RUN"},
     {32, "W_RUNONCE", "VANDRELIX_RUNONCE"},
     {33, "W_RUNONCEEX", "VANDRELIX_RUNONCEEX"},

@@ -75,6 +75,14 @@ void RawDeleteTree(HKEY root, const char* key, DWORD view) {
   else RegDeleteKeyA(root, key);
 }
 
+void RawDeleteValue(HKEY root, const char* key, const char* name, DWORD view) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_ALL_ACCESS | view, &k) == ERROR_SUCCESS) {
+    RegDeleteValueA(k, name);
+    RegCloseKey(k);
+  }
+}
+
 void ResetProcessState() {
   AppInstance = GetModuleHandleA(nullptr);
   RegReadAccess = KEY_READ;
@@ -118,9 +126,10 @@ static BOOL CALLBACK CollectText(HWND child, LPARAM param) {
   return TRUE;
 }
 
-void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD timeoutMs) {
+void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD timeoutMs, int checkControl) {
   std::string wanted = caption;
-  watcher = std::thread([wanted, command, result, timeoutMs]() {
+  *result = WindowCatch();
+  watcher = std::thread([wanted, command, result, timeoutMs, checkControl]() {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
       HWND window = FindWindowA("#32770", wanted.c_str());
@@ -130,6 +139,7 @@ void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD ti
         result->caption = text;
         EnumChildWindows(window, CollectText, (LPARAM)result);
         result->seen = true;
+        if (checkControl) SendMessageA(GetDlgItem(window, checkControl), BM_SETCHECK, BST_CHECKED, 0);
         PostMessageA(window, WM_COMMAND, command, 0);
         return;
       }

@@ -19,6 +19,7 @@ bool RawRead(HKEY root, const char* key, const char* name, std::string* data, DW
 bool RawValueExists(HKEY root, const char* key, const char* name, DWORD view = 0);
 bool RawKeyExists(HKEY root, const char* key, DWORD view = 0);
 void RawDeleteTree(HKEY root, const char* key, DWORD view = 0);
+void RawDeleteValue(HKEY root, const char* key, const char* name, DWORD view = 0);
 
 // Every test starts and ends with no product keys and the process-wide values as at program start.
 class VxTest : public ::testing::Test {
@@ -36,5 +37,5 @@ struct WindowCatch {
   std::string texts;  // child texts, each followed by '\n'
   bool seen = false;
 };
-void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD timeoutMs = 10000);
+void CatchWindow(const char* caption, int command, WindowCatch* result, DWORD timeoutMs = 10000, int checkControl = 0);
 void WaitCatch();  // joins the watcher started by CatchWindow

@@ -1,0 +1,91 @@
+#include "startup_support.h"
+
+#include "platform/registry.h"
+#include "platform/settings.h"
+#include "startup/items.h"
+
+static DWORD LiveView() { return KEY_WOW64_64KEY; }
+
+bool PutRunValue(int code, const char* name, const char* data, DWORD type) {
+  return RawWrite(RunRootOf(code), RunKeyPathOf(code), name, type, data, (DWORD)strlen(data) + 1, LiveView());
+}
+
+bool GetRunValue(int code, const char* name, std::string* data, DWORD* type) {
+  return RawRead(RunRootOf(code), RunKeyPathOf(code), name, data, type, LiveView());
+}
+
+int FindItem(const char* title, int code) {
+  for (int i = 0; i < StartupItemCount; ++i) {
+    char t[128];
+    GetItemTitle(i, t);
+    if (strcmp(t, title) == 0 && (code < 0 || GetItemLocation(i) == code)) return i;
+  }
+  return -1;
+}
+
+std::string ItemFile(int index) {
+  char file[260] = "";
+  GetItemFile(index, file);
+  return file;
+}
+
+std::string TempFolder(const char* name) {
+  std::string folder = BinFolder() + "\\" + name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+std::string MakeFile(const std::string& path, const std::string& data) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD put = 0;
+  if (f != INVALID_HANDLE_VALUE) {
+    WriteFile(f, data.data(), (DWORD)data.size(), &put, nullptr);
+    CloseHandle(f);
+  }
+  return path;
+}
+
+static void RemoveTestValues(HKEY root, const char* key, DWORD view) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_ALL_ACCESS | view, &k) != ERROR_SUCCESS) return;
+  for (DWORD i = 0;;) {
+    char name[512];
+    DWORD length = sizeof name;
+    if (RegEnumValueA(k, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (_strnicmp(name, "VxTest", 6) == 0) {
+      RegDeleteValueA(k, name);
+    } else {
+      ++i;
+    }
+  }
+  RegCloseKey(k);
+}
+
+void StartupTest::SetUp() {
+  VxTest::SetUp();
+  RunningOnWow64 = OnWow64();
+  OptionSet[OPT_CloudData] = 0;  // no network from these tests
+  for (int code = 1; code <= 27; ++code)
+    if (IsRunFamilyCode(code)) createdKey[code] = !RawKeyExists(RunRootOf(code), RunKeyPathOf(code), LiveView());
+  char text[1024];
+  GetProfileStringA("windows", "run", "", text, sizeof text);
+  savedRun = text;
+  GetProfileStringA("windows", "load", "", text, sizeof text);
+  savedLoad = text;
+  std::string history = BinFolder() + "\\history.txt";
+  DeleteFileA(history.c_str());
+}
+
+void StartupTest::TearDown() {
+  ClearStartupItems();
+  for (int code = 1; code <= 27; ++code) {
+    if (!IsRunFamilyCode(code)) continue;
+    RemoveTestValues(RunRootOf(code), RunKeyPathOf(code), LiveView());
+    if (createdKey[code]) RawDeleteTree(RunRootOf(code), RunKeyPathOf(code), LiveView());
+  }
+  WriteProfileStringA("windows", "run", savedRun.empty() ? nullptr : savedRun.c_str());
+  WriteProfileStringA("windows", "load", savedLoad.empty() ? nullptr : savedLoad.c_str());
+  std::string history = BinFolder() + "\\history.txt";
+  DeleteFileA(history.c_str());
+  VxTest::TearDown();
+}

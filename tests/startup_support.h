@@ -1,0 +1,22 @@
+// Helpers for the startup tests: live Run values written as Windows would hold them, found again in
+// the item table, and everything the tests add taken away again.
+#pragma once
+#include <string>
+
+#include "test_support.h"
+
+// The live key of a Run-family code, seen as 64-bit Windows sees it (as the program scans it).
+bool PutRunValue(int code, const char* name, const char* data, DWORD type = REG_SZ);
+bool GetRunValue(int code, const char* name, std::string* data, DWORD* type);
+int FindItem(const char* title, int code = -1);  // table index or -1
+std::string ItemFile(int index);
+std::string TempFolder(const char* name);       // a fresh folder below the test program's
+std::string MakeFile(const std::string& path, const std::string& data = "x");
+
+class StartupTest : public VxTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  bool createdKey[28] = {};
+  std::string savedRun, savedLoad;
+};
