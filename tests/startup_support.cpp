@@ -61,7 +61,20 @@ static void RemoveTestValues(HKEY root, const char* key, DWORD view) {
   RegCloseKey(k);
 }
 
+// Files a test parked in the program's Disabled folder (a failed test may leave them behind).
+static void RemoveParkedFiles() {
+  std::string folder = BinFolder() + "\\Disabled\\";
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "VxTest*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileA((folder + found.cFileName).c_str());
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
 void StartupTest::SetUp() {
+  RemoveParkedFiles();
   VxTest::SetUp();
   RunningOnWow64 = OnWow64();
   OptionSet[OPT_CloudData] = 0;  // no network from these tests
@@ -78,6 +91,7 @@ void StartupTest::SetUp() {
 
 void StartupTest::TearDown() {
   ClearStartupItems();
+  RemoveParkedFiles();
   for (int code = 1; code <= 27; ++code) {
     if (!IsRunFamilyCode(code)) continue;
     RemoveTestValues(RunRootOf(code), RunKeyPathOf(code), LiveView());
