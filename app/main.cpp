@@ -9,10 +9,13 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
+#include "platform/file_facts.h"
 #include "platform/text.h"
+#include "startup/detected.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   AppInstance = instance;
+  FirstDetectedHook = FirstDetectedOfFile;
   if (LoadText(9, MainWindowClass, sizeof MainWindowClass) == 0) return 0;
   if (LoadText(833, ApplicationTitle, sizeof ApplicationTitle) == 0) return 0;
 

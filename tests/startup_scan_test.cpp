@@ -112,6 +112,7 @@ TEST_F(ScanTest, StartupFoldersListShortcutsProgramsAndFiles) {
   RawWriteString(HKEY_CURRENT_USER, shell, "Startup", folder.c_str());
   ScanStartupFolders();
   if (had) RawWrite(HKEY_CURRENT_USER, shell, "Startup", REG_SZ, saved.data(), (DWORD)saved.size());
+  else RawDeleteValue(HKEY_CURRENT_USER, shell, "Startup");
 
   int described = FindItem("VxTest described", 200);
   ASSERT_GE(described, 0);
@@ -131,6 +132,11 @@ TEST_F(ScanTest, StartupFoldersListShortcutsProgramsAndFiles) {
   int count = 0;
   for (int i = 0; i < StartupItemCount; ++i) count += GetItemLocation(i) == 200;
   EXPECT_EQ(4, count);
+  for (const char* f : {"\\Described.lnk", "\\Plain.lnk", "\\copy.exe", "\\VxTest old.pif", "\\desktop.ini",
+                        "\\sub\\VxTest deep.pif"})
+    DeleteFileA((folder + f).c_str());
+  RemoveDirectoryA((folder + "\\sub").c_str());
+  RemoveDirectoryA(folder.c_str());
   CoUninitialize();
 }
 

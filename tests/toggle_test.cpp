@@ -242,6 +242,8 @@ struct StartupFolderScope {
   }
   ~StartupFolderScope() {
     if (had) RawWrite(HKEY_CURRENT_USER, shell, "Startup", REG_SZ, saved.data(), (DWORD)saved.size());
+    else RawDeleteValue(HKEY_CURRENT_USER, shell, "Startup");
+    RemoveDirectoryA(folder.c_str());
   }
 };
 
@@ -274,7 +276,15 @@ TEST_F(ToggleTest, StartupFolderFilesAreMovedAndBroughtBack) {
   ASSERT_GE(parked, 0);
   EXPECT_EQ(200, IsItemDisabled(parked));
 
-  EXPECT_EQ(1, ToggleScanned("VxTest Link", 200));
+  int enabled = ToggleScanned("VxTest Link", 200);
+  std::string titles;
+  for (int i = 0; i < StartupItemCount; ++i) {
+    char t[128], c[260];
+    GetItemTitle(i, t);
+    GetItemCommand(i, c);
+    if (GetItemLocation(i) == 200) titles += std::string(t) + " <" + c + ">; ";
+  }
+  EXPECT_EQ(1, enabled) << titles;
   EXPECT_EQ(1, ToggleScanned("VxTest Plain", 200));
   EXPECT_EQ(linkBytes, ReadAll(link));
   EXPECT_EQ("pif bytes", ReadAll(pif));
