@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "startup/delay.h"
 
 int HasQuitSwitch(const char* text) {
   for (const char* p = text; (p = strchr(p, '-')) != nullptr; ++p) {
@@ -61,6 +62,8 @@ void RestoreCleanState() {
     }
   }
 
+  ManageOwnStartupEntries(1);
+
   // Saved window places, in the 64-bit view on 64-bit Windows.
   static const char* const kPlaces[] = {
       "xPos",          "yPos",          "dxPos",           "dyPos",           "xInfo",           "yInfo",
@@ -74,6 +77,7 @@ void RestoreCleanState() {
   for (const char* place : kPlaces) RegRemoveValue(HKEY_CURRENT_USER, kProductKey, place);
   RestoreRegMasks(saved);
 
+  RestoreDelayedPrograms();
   WriteOption("Installed", 0);
   RegRemoveKeyTree(HKEY_CURRENT_USER, "Software\\Orvenn Studios");
 

@@ -8,6 +8,8 @@
 #include "platform/registry.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "startup/delay.h"
+#include "startup/toggle.h"
 
 char MainWindowClass[32] = "";
 HFONT SharedFonts[kFontCount];
@@ -77,6 +79,13 @@ static void HandleCommand(HWND window, int command) {
   switch (command) {
     case 6030:
       DestroyWindow(window);
+      break;
+    case 6031:
+      // The companion's start with Windows, for the current user: the opposite of what is there now.
+      SetMonitorAutostart(!ManageOwnStartupEntries(0), 0);
+      break;
+    case 6034:
+      ShowRestartCommands(0);
       break;
     case 6045: {
       // The cookies view: asked for as a raise of the sheet with ViewCookies on for its length.
@@ -148,4 +157,13 @@ int SetExplorerMenu(int on) {
   RegWriteString(HKEY_CLASSES_ROOT, key, "", text);
   RegEnsureKey(HKEY_CLASSES_ROOT, "exefile\\shell\\Vandrelix QOVA\\command");
   return 0;
+}
+
+void RestartIntoRepair() {
+  if (!IsWindows8()) return;
+  char text[256];
+  LoadText(1360, text, sizeof text);
+  char arguments[512];
+  FormatText(arguments, sizeof arguments, "/r /o /c \"%s\"", text);
+  LaunchProgram(MainWindow, "ShutDown.exe", arguments, 0);
 }

@@ -16,3 +16,5 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void RunExplorerCopy(const char* arguments);
 int SetExplorerMenu(int on);
+// Windows 8 only: restart into the repair start-up menu.
+void RestartIntoRepair();

@@ -1,0 +1,101 @@
+// Delayed programs: listing, return to normal startup, launch rules, the companion's autostart.
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/settings.h"
+#include "startup/delay.h"
+#include "startup/items.h"
+#include "startup/scan.h"
+#include "startup_support.h"
+
+namespace {
+
+class DelayTest : public StartupTest {};
+
+std::string DelayKey(const char* sub) { return std::string(kDelayRoot) + (sub[0] ? "\\" : "") + sub; }
+DWORD OwnView() { return OnWow64() ? KEY_WOW64_32KEY : 0; }
+void PutDelay(HKEY root, const char* sub, const char* command, const char* data) {
+  RawWriteString(root, DelayKey(sub).c_str(), command, data, OwnView());
+}
+
+TEST(DelayRules, TimesStatesAndCommandLines) {
+  int minutes, seconds;
+  SplitDelayTime(125, &minutes, &seconds);
+  EXPECT_EQ(2, minutes);
+  EXPECT_EQ(0, seconds);
+  SplitDelayTime(130, &minutes, &seconds);
+  EXPECT_EQ(2, minutes);
+  EXPECT_EQ(1, seconds);  // the "10" entry
+  SplitDelayTime(59, &minutes, &seconds);
+  EXPECT_EQ(0, minutes);
+  EXPECT_EQ(5, seconds);
+  EXPECT_EQ(SW_SHOWNORMAL, ShowCommandOfState(0));
+  EXPECT_EQ(SW_MINIMIZE, ShowCommandOfState(1));
+  EXPECT_EQ(SW_SHOWMAXIMIZED, ShowCommandOfState(2));
+  EXPECT_EQ(SW_SHOWNORMAL, ShowCommandOfState(5));
+  char line[600];
+  DelayedCommandLine("rundll32.exe", "C:\\x\\lib.dll,Run", "-now", line, sizeof line);
+  EXPECT_STREQ("rundll32.exe C:\\x\\lib.dll,Run -now", line);
+  DelayedCommandLine("", "C:\\x\\app.exe", "", line, sizeof line);
+  EXPECT_STREQ("C:\\x\\app.exe", line);
+}
+
+TEST_F(DelayTest, DelayedProgramsAreListedAndRestored) {
+  std::string exe = BinFolder() + "\\vf_with_icon.exe";
+  PutDelay(HKEY_LOCAL_MACHINE, "", exe.c_str(), "1");
+  PutDelay(HKEY_LOCAL_MACHINE, "Applet", exe.c_str(), "C:\\host\\host.exe");
+  PutDelay(HKEY_LOCAL_MACHINE, "Parameters", exe.c_str(), "-p 1");
+  PutDelay(HKEY_LOCAL_MACHINE, "Title", exe.c_str(), "VxTest Delayed");
+  PutDelay(HKEY_LOCAL_MACHINE, "RunAs", exe.c_str(), "x");
+  PutDelay(HKEY_LOCAL_MACHINE, "OpenAs", exe.c_str(), "2");
+  PutDelay(HKEY_CURRENT_USER, "", "C:\\user\\mine.exe", "11");
+  ASSERT_EQ(2, ScanDelayedPrograms());
+  int machine = FindItem("VxTest Delayed");
+  ASSERT_GE(machine, 0);
+  EXPECT_EQ(1, GetItemLocation(machine));
+  EXPECT_EQ(0, GetItemFlag(machine));
+  char description[1024];
+  GetItemDescription(machine, description, sizeof description);
+  EXPECT_STREQ("Program with an icon", description);
+  int user = FindItem("mine.exe");  // no product name: the file's name
+  ASSERT_GE(user, 0);
+  EXPECT_EQ(1, GetItemFlag(user));
+
+  RestoreDelayedPrograms();
+  std::string data;
+  ASSERT_TRUE(GetRunValue(1, "VxTest Delayed", &data, nullptr));
+  EXPECT_STREQ(("C:\\host\\host.exe " + exe + " -p 1").c_str(), data.c_str());
+  ASSERT_TRUE(GetRunValue(11, "mine.exe", &data, nullptr));
+  EXPECT_STREQ("C:\\user\\mine.exe", data.c_str());
+  EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, DelayKey("").c_str(), exe.c_str(), OwnView()));
+  EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, DelayKey("Applet").c_str(), exe.c_str(), OwnView()));
+  EXPECT_TRUE(RawValueExists(HKEY_LOCAL_MACHINE, DelayKey("RunAs").c_str(), exe.c_str(), OwnView()));
+  EXPECT_TRUE(RawValueExists(HKEY_LOCAL_MACHINE, DelayKey("OpenAs").c_str(), exe.c_str(), OwnView()));
+  EXPECT_EQ(0, ScanDelayedPrograms());
+  HKEY k;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPathOf(11), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) {
+    RegDeleteValueA(k, "mine.exe");
+    RegCloseKey(k);
+  }
+}
+
+TEST_F(DelayTest, CompanionAutostartReplacesOlderEntries) {
+  PutRunValue(1, "VxTest Old Monitor", "C:\\Old\\Vandrelix.exe -expressboot");
+  PutRunValue(11, "VxTest Old Explorer", "C:\\Old\\VandrelixEx.exe -START");
+  EXPECT_EQ(1, ManageOwnStartupEntries(0));
+  EXPECT_TRUE(GetRunValue(1, "VxTest Old Monitor", nullptr, nullptr));  // only looked at
+  ASSERT_EQ(1, SetMonitorAutostart(1, 1));
+  EXPECT_EQ(1, MonitorRegistered);
+  EXPECT_FALSE(GetRunValue(1, "VxTest Old Monitor", nullptr, nullptr));
+  EXPECT_FALSE(GetRunValue(11, "VxTest Old Explorer", nullptr, nullptr));
+  std::string data;
+  ASSERT_TRUE(GetRunValue(1, "Vandrelix", &data, nullptr));
+  EXPECT_STREQ((BinFolder() + "\\vandrelix.exe -expressboot").c_str(), data.c_str());
+  EXPECT_EQ(1, ManageOwnStartupEntries(0));
+  EXPECT_EQ(1, SetMonitorAutostart(0, 1));  // it was there
+  EXPECT_EQ(0, MonitorRegistered);
+  EXPECT_FALSE(GetRunValue(1, "Vandrelix", nullptr, nullptr));
+  EXPECT_EQ(0, ManageOwnStartupEntries(0));
+}
+
+}  // namespace
