@@ -47,8 +47,9 @@ const Entry kEntries[] = {
     {"VxTest Expand", "%ProgramFiles%\\Vx\\e.exe -q", REG_EXPAND_SZ},
 };
 
-// Toggles the scanned item of that title and code as the page does, with the item's own values.
-int ToggleScanned(const char* title, int code) {
+// Scans, then applies an operation to the item of that title and code with the item's own values,
+// as the Startup page does. -1 when the scan does not list it.
+int OnScanned(int (*operation)(const char*, const char*, const char*, int), const char* title, int code) {
   ScanStartupPrograms(0);
   int i = FindItem(title, code);
   if (i < 0) return -1;
@@ -56,19 +57,10 @@ int ToggleScanned(const char* title, int code) {
   GetItemTitle(i, t);
   GetItemFile(i, f);
   GetItemCommand(i, c);
-  return ToggleStartupItem(t, f, c, GetItemLocation(i));
+  return operation(t, f, c, GetItemLocation(i));
 }
-
-int RemoveScanned(const char* title, int code) {
-  ScanStartupPrograms(0);
-  int i = FindItem(title, code);
-  if (i < 0) return -1;
-  char t[128], f[260], c[260];
-  GetItemTitle(i, t);
-  GetItemFile(i, f);
-  GetItemCommand(i, c);
-  return RemoveStartupItem(t, f, c, GetItemLocation(i));
-}
+int ToggleScanned(const char* title, int code) { return OnScanned(ToggleStartupItem, title, code); }
+int RemoveScanned(const char* title, int code) { return OnScanned(RemoveStartupItem, title, code); }
 
 std::string StoreValue(int code, const char* name, DWORD* type) {
   std::string data;
