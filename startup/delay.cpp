@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <initializer_list>
+
 #include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -232,4 +234,133 @@ int SetMonitorAutostart(int on, int allUsers) {
   if (written) MonitorRegistered = 1;
   RegWriteString(HKEY_CURRENT_USER, kKnownRunList, data, "1");
   return written ? 1 : 0;
+}
+
+namespace {
+
+struct DelayDialogState {
+  HKEY root;
+  char command[260];
+};
+
+void WriteDelayText(HKEY root, const char* sub, const char* command, const char* text) {
+  char key[128];
+  DelayKey(sub, key);
+  RegWriteString(root, key, command, text);
+}
+
+INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  DelayDialogState* state = (DelayDialogState*)GetWindowLongPtrA(dialog, DWLP_USER);
+  switch (message) {
+    case WM_INITDIALOG: {
+      state = (DelayDialogState*)lParam;
+      SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)state);
+      char caption[128];
+      LoadText(1112, caption, sizeof caption);
+      SetWindowTextA(dialog, caption);
+      SetItemTextFromId(dialog, 1111, IDC_DELAY_TEXT);
+      SetItemTextFromId(dialog, 1113, IDC_DELAY_LABEL_MINUTES);
+      SetItemTextFromId(dialog, 1114, IDC_DELAY_LABEL_SECONDS);
+      SetItemTextFromId(dialog, 1115, IDC_DELAY_LABEL_PARAMETERS);
+      SetItemTextFromId(dialog, 1141, IDC_DELAY_LABEL_STATE);
+      SetItemTextFromId(dialog, 1131, IDC_DELAY_LABEL_TITLE);
+      SetItemTextFromId(dialog, 1361, IDC_DELAY_RUNAS);
+      DefaultView view;
+      for (int m = 0; m <= 60; ++m) {
+        char text[8];
+        FormatText(text, sizeof text, "%d", m);
+        SendDlgItemMessageA(dialog, IDC_DELAY_MINUTES, CB_ADDSTRING, 0, (LPARAM)text);
+      }
+      for (const char* s : {"0", "10", "20", "30", "40", "50"})
+        SendDlgItemMessageA(dialog, IDC_DELAY_SECONDS, CB_ADDSTRING, 0, (LPARAM)s);
+      for (UINT id = 1138; id <= 1140; ++id) {
+        char text[64];
+        LoadText(id, text, sizeof text);
+        SendDlgItemMessageA(dialog, IDC_DELAY_STATE, CB_ADDSTRING, 0, (LPARAM)text);
+      }
+      char text[256];
+      int minutes = 0, seconds = 0;
+      if (ReadDelayText(state->root, "Time", state->command, text, sizeof text)) SplitDelayTime(atoi(text), &minutes, &seconds);
+      if (minutes > 60) minutes = 60;
+      SendDlgItemMessageA(dialog, IDC_DELAY_MINUTES, CB_SETCURSEL, minutes, 0);
+      SendDlgItemMessageA(dialog, IDC_DELAY_SECONDS, CB_SETCURSEL, seconds > 5 ? 5 : seconds, 0);
+      int windowState = ReadDelayText(state->root, "OpenAs", state->command, text, sizeof text) ? atoi(text) : 0;
+      SendDlgItemMessageA(dialog, IDC_DELAY_STATE, CB_SETCURSEL, (windowState < 0 || windowState > 2) ? 0 : windowState, 0);
+      text[0] = 0;
+      ReadDelayText(state->root, "Parameters", state->command, text, sizeof text);
+      SetDlgItemTextA(dialog, IDC_DELAY_PARAMETERS, text);
+      text[0] = 0;
+      ReadDelayText(state->root, "Title", state->command, text, sizeof text);
+      SetDlgItemTextA(dialog, IDC_DELAY_TITLE, text);
+      char key[128];
+      DelayKey("RunAs", key);
+      CheckDlgButton(dialog, IDC_DELAY_RUNAS, RegReadDword(state->root, key, state->command) == 1 ? BST_CHECKED : BST_UNCHECKED);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        DefaultView view;
+        int minutes = (int)SendDlgItemMessageA(dialog, IDC_DELAY_MINUTES, CB_GETCURSEL, 0, 0);
+        int seconds = (int)SendDlgItemMessageA(dialog, IDC_DELAY_SECONDS, CB_GETCURSEL, 0, 0);
+        int windowState = (int)SendDlgItemMessageA(dialog, IDC_DELAY_STATE, CB_GETCURSEL, 0, 0);
+        char text[256];
+        FormatText(text, sizeof text, "%d", (minutes < 0 ? 0 : minutes) * 60 + (seconds < 0 ? 0 : seconds) * 10);
+        WriteDelayText(state->root, "Time", state->command, text);
+        FormatText(text, sizeof text, "%d", windowState < 0 ? 0 : windowState);
+        WriteDelayText(state->root, "OpenAs", state->command, text);
+        GetDlgItemTextA(dialog, IDC_DELAY_PARAMETERS, text, sizeof text);
+        WriteDelayText(state->root, "Parameters", state->command, text);
+        GetDlgItemTextA(dialog, IDC_DELAY_TITLE, text, sizeof text);
+        WriteDelayText(state->root, "Title", state->command, text);
+        DWORD runAs = IsDlgButtonChecked(dialog, IDC_DELAY_RUNAS) == BST_CHECKED ? 1 : 0;
+        char key[128];
+        DelayKey("RunAs", key);
+        RegWriteDword(state->root, key, state->command, &runAs);
+        EndDialog(dialog, 1);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, 0);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK StartupTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      char caption[128];
+      LoadText(1129, caption, sizeof caption);
+      SetWindowTextA(dialog, caption);
+      SetItemTextFromId(dialog, 1126, IDC_TYPE_QUESTION);
+      CheckRadioButton(dialog, IDC_TYPE_ALL, IDC_TYPE_USER, IDC_TYPE_USER);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        EndDialog(dialog, IsDlgButtonChecked(dialog, IDC_TYPE_ALL) == BST_CHECKED ? 1 : 0);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, 0);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+INT_PTR DelayOptionsDialog(HWND owner, int index) {
+  DelayDialogState state;
+  if (!GetItemFile(index, state.command)) return 0;
+  state.root = GetItemFlag(index) == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  return DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_DELAY_OPTIONS), owner, DelayOptionsProc, (LPARAM)&state);
+}
+
+INT_PTR StartupTypeDialog(HWND owner) {
+  return DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_STARTUP_TYPE), owner, StartupTypeProc, 0);
 }

@@ -18,3 +18,16 @@ int ManageOwnStartupEntries(int remove);
 void SplitDelayTime(int seconds, int* minutes, int* secondsEntry);
 int ShowCommandOfState(int state);
 void DelayedCommandLine(const char* applet, const char* command, const char* parameters, char* out, size_t cap);
+
+// The options of one delayed program (its table index); 1 when written.
+INT_PTR DelayOptionsDialog(HWND owner, int index);
+// "Startup Program Type": 1 for all users, 0 for the current user (or cancel).
+INT_PTR StartupTypeDialog(HWND owner);
+
+enum {
+  IDD_DELAY_OPTIONS = 197, IDC_DELAY_TEXT = 1188, IDC_DELAY_MINUTES = 1196, IDC_DELAY_SECONDS = 1191,
+  IDC_DELAY_STATE = 1199, IDC_DELAY_PARAMETERS = 1193, IDC_DELAY_TITLE = 1195, IDC_DELAY_RUNAS = 1339,
+  IDC_DELAY_LABEL_MINUTES = 1181, IDC_DELAY_LABEL_SECONDS = 1182, IDC_DELAY_LABEL_PARAMETERS = 1183,
+  IDC_DELAY_LABEL_STATE = 1184, IDC_DELAY_LABEL_TITLE = 1185,
+  IDD_STARTUP_TYPE = 199, IDC_TYPE_QUESTION = 1198, IDC_TYPE_ALL = 1199, IDC_TYPE_USER = 1200,
+};

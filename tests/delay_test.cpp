@@ -1,5 +1,6 @@
 // Delayed programs: listing, return to normal startup, launch rules, the companion's autostart.
 #include <string>
+#include <thread>
 
 #include "platform/registry.h"
 #include "platform/settings.h"
@@ -96,6 +97,84 @@ TEST_F(DelayTest, CompanionAutostartReplacesOlderEntries) {
   EXPECT_EQ(0, MonitorRegistered);
   EXPECT_FALSE(GetRunValue(1, "Vandrelix", nullptr, nullptr));
   EXPECT_EQ(0, ManageOwnStartupEntries(0));
+}
+
+}  // namespace
+
+namespace {
+
+// Sets the dialog's controls from another thread, as a user would, then presses "&Apply".
+void AnswerDelayDialog(int minutes, int seconds, int state, const char* parameters, bool runAs, std::string* shown) {
+  DWORD start = GetTickCount();
+  HWND dialog = nullptr;
+  while (!dialog && GetTickCount() - start < 10000) {
+    dialog = FindWindowA("#32770", "Program Delay Startup Options");
+    Sleep(20);
+  }
+  if (!dialog) return;
+  char text[64];
+  GetDlgItemTextA(dialog, IDC_DELAY_MINUTES, text, sizeof text);
+  *shown = text;
+  GetDlgItemTextA(dialog, IDC_DELAY_SECONDS, text, sizeof text);
+  *shown += std::string("/") + text;
+  GetDlgItemTextA(dialog, IDC_DELAY_STATE, text, sizeof text);
+  *shown += std::string("/") + text;
+  SendDlgItemMessageA(dialog, IDC_DELAY_MINUTES, CB_SETCURSEL, minutes, 0);
+  SendDlgItemMessageA(dialog, IDC_DELAY_SECONDS, CB_SETCURSEL, seconds, 0);
+  SendDlgItemMessageA(dialog, IDC_DELAY_STATE, CB_SETCURSEL, state, 0);
+  SetDlgItemTextA(dialog, IDC_DELAY_PARAMETERS, parameters);
+  SendDlgItemMessageA(dialog, IDC_DELAY_RUNAS, BM_SETCHECK, runAs ? BST_CHECKED : BST_UNCHECKED, 0);
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(DelayTest, OptionsDialogShowsAndStoresTheOptions) {
+  PutDelay(HKEY_CURRENT_USER, "", "C:\\user\\mine.exe", "11");
+  PutDelay(HKEY_CURRENT_USER, "Time", "C:\\user\\mine.exe", "130");
+  PutDelay(HKEY_CURRENT_USER, "OpenAs", "C:\\user\\mine.exe", "7");
+  ASSERT_EQ(1, ScanDelayedPrograms());
+  std::string shown;
+  std::thread user(AnswerDelayDialog, 3, 2, 1, "-quiet", true, &shown);
+  EXPECT_EQ(1, DelayOptionsDialog(nullptr, 0));
+  user.join();
+  EXPECT_EQ("2/10/Normal Window", shown);  // 130 s; an unknown state shows as normal
+  std::string data;
+  RawRead(HKEY_CURRENT_USER, DelayKey("Time").c_str(), "C:\\user\\mine.exe", &data, nullptr);
+  EXPECT_STREQ("200", data.c_str());
+  RawRead(HKEY_CURRENT_USER, DelayKey("OpenAs").c_str(), "C:\\user\\mine.exe", &data, nullptr);
+  EXPECT_STREQ("1", data.c_str());
+  RawRead(HKEY_CURRENT_USER, DelayKey("Parameters").c_str(), "C:\\user\\mine.exe", &data, nullptr);
+  EXPECT_STREQ("-quiet", data.c_str());
+  DWORD type = 0;
+  RawRead(HKEY_CURRENT_USER, DelayKey("RunAs").c_str(), "C:\\user\\mine.exe", &data, &type);
+  EXPECT_EQ((DWORD)REG_DWORD, type);
+  EXPECT_EQ(1u, *(const DWORD*)data.data());
+}
+
+TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
+  std::thread user([]() {
+    DWORD start = GetTickCount();
+    HWND dialog = nullptr;
+    while (!dialog && GetTickCount() - start < 10000) {
+      dialog = FindWindowA("#32770", "Startup Program Type");
+      Sleep(20);
+    }
+    if (dialog) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(0, StartupTypeDialog(nullptr));
+  user.join();
+  std::thread all([]() {
+    DWORD start = GetTickCount();
+    HWND dialog = nullptr;
+    while (!dialog && GetTickCount() - start < 10000) {
+      dialog = FindWindowA("#32770", "Startup Program Type");
+      Sleep(20);
+    }
+    if (!dialog) return;
+    CheckRadioButton(dialog, IDC_TYPE_ALL, IDC_TYPE_USER, IDC_TYPE_ALL);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(1, StartupTypeDialog(nullptr));
+  all.join();
 }
 
 }  // namespace
