@@ -178,3 +178,34 @@ TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DelayTest, LaunchUsesTheStoredWindowState) {
+  std::string recorder = BinFolder() + "\\recorder.exe";
+  std::string record = BinFolder() + "\\recorder.txt";
+  struct {
+    const char* state;
+    int show;
+  } cases[] = {{"2", SW_SHOWMAXIMIZED}, {"5", SW_SHOWNORMAL}};
+  for (const auto& c : cases) {
+    DeleteFileA(record.c_str());
+    PutDelay(HKEY_CURRENT_USER, "OpenAs", recorder.c_str(), c.state);
+    EXPECT_EQ(0, LaunchProgram(nullptr, recorder.c_str(), "-x y", 0));
+    std::string text;
+    for (int i = 0; i < 200 && text.find('|') == std::string::npos; ++i) {
+      Sleep(50);
+      HANDLE f = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (f == INVALID_HANDLE_VALUE) continue;
+      char buffer[128];
+      DWORD got = 0;
+      ReadFile(f, buffer, sizeof buffer, &got, nullptr);
+      CloseHandle(f);
+      text.assign(buffer, got);
+    }
+    EXPECT_EQ("-x y|" + std::to_string(c.show), text) << c.state;
+  }
+  DeleteFileA(record.c_str());
+}
+
+}  // namespace
