@@ -53,11 +53,6 @@ void OpenExplorer() {
   ShellExecuteA(nullptr, "open", file, nullptr, folder, SW_SHOWNORMAL);
 }
 
-int ReadDelayValue(HKEY root, const char* sub, const char* command, char* out, DWORD cap) {
-  char key[128];
-  FormatText(key, sizeof key, "%s\\%s", kDelayRoot, sub);
-  return (int)RegReadString(root, key, command, out, cap);
-}
 
 // Every delayed program of both roots, each with its own delay.
 void LoadDelayed() {
@@ -77,7 +72,7 @@ void LoadDelayed() {
       d.root = root;
       CopyText(d.command, name);
       char time[32];
-      d.seconds = ReadDelayValue(root, "Time", name, time, sizeof time) ? atoi(time) : 0;
+      d.seconds = ReadDelayText(root, "Time", name, time, sizeof time) ? atoi(time) : 0;
       if (d.seconds < 0) d.seconds = 0;
       d.started = 0;
     }
@@ -92,8 +87,8 @@ void StartDelayed(HWND window, Delayed* d) {
   RegMasks saved = SaveRegMasks();
   RegReadAccess = KEY_READ;
   char parameters[260] = "", applet[256] = "";
-  ReadDelayValue(d->root, "Parameters", d->command, parameters, sizeof parameters);
-  ReadDelayValue(d->root, "Applet", d->command, applet, sizeof applet);
+  ReadDelayText(d->root, "Parameters", d->command, parameters, sizeof parameters);
+  ReadDelayText(d->root, "Applet", d->command, applet, sizeof applet);
   char key[128];
   FormatText(key, sizeof key, "%s\\RunAs", kDelayRoot);
   int runAs = RegReadDword(d->root, key, d->command) == 1;

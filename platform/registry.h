@@ -46,6 +46,16 @@ inline void RestoreRegMasks(RegMasks saved) {
   RegWriteAccess = saved.write;
 }
 
+// Runs with the default view's masks, where the product's own machine keys live; puts the caller's back.
+struct DefaultRegView {
+  RegMasks saved = SaveRegMasks();
+  DefaultRegView() {
+    RegReadAccess = KEY_READ;
+    RegWriteAccess = KEY_ALL_ACCESS;
+  }
+  ~DefaultRegView() { RestoreRegMasks(saved); }
+};
+
 // Turns file-system redirection off for the life of the object (64-bit Windows only).
 struct RedirectionOff {
   void* state = nullptr;

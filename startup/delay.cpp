@@ -18,29 +18,20 @@
 const char kDelayRoot[] = "Software\\Orvenn Studios\\Vandrelix\\Delay";
 int MonitorRegistered = 0;
 
-namespace {
-
 // The delay keys are kept in one view, the default one, for every read, write and delete.
-struct DefaultView {
-  RegMasks saved = SaveRegMasks();
-  DefaultView() {
-    RegReadAccess = KEY_READ;
-    RegWriteAccess = KEY_ALL_ACCESS;
-  }
-  ~DefaultView() { RestoreRegMasks(saved); }
-};
+namespace {
 
 void DelayKey(const char* sub, char* out) {
   FormatText(out, 128, sub[0] ? "%s\\%s" : "%s%s", kDelayRoot, sub);
 }
+
+}  // namespace
 
 int ReadDelayText(HKEY root, const char* sub, const char* command, char* out, DWORD cap) {
   char key[128];
   DelayKey(sub, key);
   return (int)RegReadString(root, key, command, out, cap);
 }
-
-}  // namespace
 
 void SplitDelayTime(int seconds, int* minutes, int* secondsEntry) {
   if (seconds < 0) seconds = 0;
@@ -70,7 +61,7 @@ void DelayedCommandLine(const char* applet, const char* command, const char* par
 
 int ScanDelayedPrograms() {
   ClearStartupItems();
-  DefaultView view;
+  DefaultRegView view;
   static VersionFields fields;
   const HKEY roots[2] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
   for (int flag = 0; flag < 2; ++flag) {
@@ -105,7 +96,7 @@ int ScanDelayedPrograms() {
 }
 
 void RemoveFromDelay(HKEY root, const char* command) {
-  DefaultView view;
+  DefaultRegView view;
   static const char* const kSubs[] = {"", "Time", "Parameters", "Shortcuts", "Applet", "Title"};
   for (const char* sub : kSubs) {
     char key[128];
@@ -136,7 +127,7 @@ void RestoreDelayedPrograms() {
     HKEY root = code >= 11 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     char parameters[260] = "", applet[256] = "", stored[256] = "";
     {
-      DefaultView view;
+      DefaultRegView view;
       ReadDelayText(root, "Parameters", items[i].command, parameters, sizeof parameters);
       ReadDelayText(root, "Applet", items[i].command, applet, sizeof applet);
       ReadDelayText(root, "", items[i].command, stored, sizeof stored);
@@ -265,7 +256,7 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SetItemTextFromId(dialog, 1141, IDC_DELAY_LABEL_STATE);
       SetItemTextFromId(dialog, 1131, IDC_DELAY_LABEL_TITLE);
       SetItemTextFromId(dialog, 1361, IDC_DELAY_RUNAS);
-      DefaultView view;
+      DefaultRegView view;
       for (int m = 0; m <= 60; ++m) {
         char text[8];
         FormatText(text, sizeof text, "%d", m);
@@ -299,7 +290,7 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
-        DefaultView view;
+        DefaultRegView view;
         int minutes = (int)SendDlgItemMessageA(dialog, IDC_DELAY_MINUTES, CB_GETCURSEL, 0, 0);
         int seconds = (int)SendDlgItemMessageA(dialog, IDC_DELAY_SECONDS, CB_GETCURSEL, 0, 0);
         int windowState = (int)SendDlgItemMessageA(dialog, IDC_DELAY_STATE, CB_GETCURSEL, 0, 0);

@@ -6,6 +6,8 @@
 extern const char kDelayRoot[];  // Software\Orvenn Studios\Vandrelix\Delay, under HKLM or HKCU
 extern int MonitorRegistered;
 
+// A value of Delay (sub "") or of one of its subkeys, named by the program's command.
+int ReadDelayText(HKEY root, const char* sub, const char* command, char* out, DWORD cap);
 int ScanDelayedPrograms();
 void RemoveFromDelay(HKEY root, const char* command);
 void RestoreDelayedPrograms();

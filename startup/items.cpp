@@ -120,15 +120,6 @@ StartupItem* ItemAt(int i) {
   return StartupItemTable[i];
 }
 
-// Runs with the default view's masks, where the product's machine keys live; puts the caller's back.
-struct DefaultView {
-  RegMasks saved = SaveRegMasks();
-  DefaultView() {
-    RegReadAccess = KEY_READ;
-    RegWriteAccess = KEY_ALL_ACCESS;
-  }
-  ~DefaultView() { RestoreRegMasks(saved); }
-};
 
 }  // namespace
 
@@ -339,20 +330,20 @@ const char* DisabledStoreOf(int code) {
 
 int ReadDisabledMarker(const char* name) {
   if (!name || !name[0]) return 0;
-  DefaultView view;
+  DefaultRegView view;
   char text[32];
   if (!RegReadString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text, sizeof text)) return 0;
   return atoi(text);
 }
 
 int WriteDisabledMarker(const char* name, int code) {
-  DefaultView view;
+  DefaultRegView view;
   char text[16];
   FormatText(text, sizeof text, "%d", code);
   return (int)RegWriteString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text);
 }
 
 int DeleteDisabledMarker(const char* name) {
-  DefaultView view;
+  DefaultRegView view;
   return (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
 }

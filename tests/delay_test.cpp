@@ -107,7 +107,8 @@ namespace {
 void AnswerDelayDialog(int minutes, int seconds, int state, const char* parameters, bool runAs, std::string* shown) {
   DWORD start = GetTickCount();
   HWND dialog = nullptr;
-  while (!dialog && GetTickCount() - start < 10000) {
+  // A dialog turns visible once its initialisation is done.
+  while ((!dialog || !IsWindowVisible(dialog)) && GetTickCount() - start < 10000) {
     dialog = FindWindowA("#32770", "Program Delay Startup Options");
     Sleep(20);
   }
@@ -154,7 +155,7 @@ TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
   std::thread user([]() {
     DWORD start = GetTickCount();
     HWND dialog = nullptr;
-    while (!dialog && GetTickCount() - start < 10000) {
+    while ((!dialog || !IsWindowVisible(dialog)) && GetTickCount() - start < 10000) {
       dialog = FindWindowA("#32770", "Startup Program Type");
       Sleep(20);
     }
@@ -165,7 +166,7 @@ TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
   std::thread all([]() {
     DWORD start = GetTickCount();
     HWND dialog = nullptr;
-    while (!dialog && GetTickCount() - start < 10000) {
+    while ((!dialog || !IsWindowVisible(dialog)) && GetTickCount() - start < 10000) {
       dialog = FindWindowA("#32770", "Startup Program Type");
       Sleep(20);
     }
