@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string.h>
 
+#include "areas/hidden_files.h"
+#include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
@@ -84,6 +86,13 @@ void RestoreCleanState() {
   char menu[260];
   if (RegReadString(HKEY_CLASSES_ROOT, "exefile\\shell\\Vandrelix QOVA", "", menu, sizeof menu) > 0)
     RegRemoveKeyTree(HKEY_CLASSES_ROOT, "exefile\\shell\\Vandrelix QOVA");
+
+  // The vault's files, then the vault itself when nothing else is left in it.
+  char vault[260];
+  if (DataFolder(vault) && AppendText(vault, "\\vault") < sizeof vault - 1) {
+    DeleteFilesInFolder(vault);
+    RemoveFolderForced(vault);
+  }
 }
 
 void CopyAutoUpdateOption() {
