@@ -109,16 +109,13 @@ int DeleteHiddenFile(const char* title, const char* path, int when) {
   if (!title) title = "";
   RedirectionOff redirection;
   if (EndTasksOfFile) EndTasksOfFile(path, title);
-  int done = 0;
-  if (when == kDeleteAtRestart) {
-    done = DeleteOnRestart(path);
-  } else {
-    DWORD attributes = GetFileAttributesA(path);
-    done = DeleteFileForced(path) ? 1 : 0;
-    // A file that could not be deleted keeps the attributes it had.
-    if (!done && attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
+  // Both deletes clear the file's attributes first; a file they fail on keeps the ones it had.
+  DWORD attributes = GetFileAttributesA(path);
+  int done = when == kDeleteAtRestart ? DeleteOnRestart(path) : (DeleteFileForced(path) ? 1 : 0);
+  if (!done) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
+    return 0;
   }
-  if (!done) return 0;
   RecordHistoryEvent(title, path, "", kCodeHidden, 29);
   RegRemoveValue(HKEY_CURRENT_USER, kKnownHiddenKey, path);
   // A queued delete is reported by the queueing itself.

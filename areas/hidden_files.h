@@ -41,7 +41,7 @@ enum { kDeleteNow = 0, kDeleteAtRestart = 1 };
 // is reported. Non-zero when deleted (or queued).
 int DeleteHiddenFile(const char* title, const char* path, int when);
 int UnhideFile(const char* path);  // attributes to normal; non-zero when set
-// Opens a file in Notepad ("notepad.exe" as Windows finds it, so the program folder's copy first).
+// Opens a file in Notepad, started by its bare name: Windows looks in the program's folder first.
 int NotepadCommandLine(const char* path, char* out, size_t cap);
 int OpenInNotepad(const char* path);  // non-zero when Notepad was started
 
