@@ -14,6 +14,9 @@ char SelectedItemTitle[128] = "";
 
 namespace {
 
+// How long the program that opens the shortcut is given to read it.
+const DWORD kShortcutReaderWaitMs = 5000;
+
 const char kIePathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 
 // Appends "<key><value>" when the whole piece fits within `limit` characters; 0 (and nothing
@@ -191,7 +194,22 @@ int OpenDetailedProgramInfo(int location, const char* commandLine) {
   AppendText(shortcut, "\\temp.url");
   int result;
   if (CreateUrlShortcut(shortcut, url) >= 0) {
-    result = ShellOpen(shortcut);
+    // The shortcut is often opened by a program of its own (rundll32 with OpenURL): it is deleted once
+    // that program has read it, not before.
+    SHELLEXECUTEINFOA open;
+    memset(&open, 0, sizeof open);
+    open.cbSize = sizeof open;
+    open.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    open.hwnd = MainWindow;
+    open.lpVerb = "open";
+    open.lpFile = shortcut;
+    open.nShow = SW_SHOWNORMAL;
+    BOOL opened = ShellExecuteExA(&open);
+    result = opened ? 33 : (int)(INT_PTR)open.hInstApp;
+    if (open.hProcess) {
+      WaitForSingleObject(open.hProcess, kShortcutReaderWaitMs);
+      CloseHandle(open.hProcess);
+    }
     DeleteFileA(shortcut);
   } else {
     result = ShellOpen(url);
