@@ -13,6 +13,38 @@ namespace {
 
 const char kMachineKey[] = "SOFTWARE\\Orvenn Studios";
 
+// The export is a UTF-16 "Windows Registry Editor Version 5.00" file. It is the one form that every
+// reader imports exactly: Windows' regedit takes the hex(2), hex(7) and hex(1) bytes of a version 5
+// file as UTF-16 (its native form of those types), Wine's regedit does the same for a UTF-16 file
+// (an 8-bit one it reads as ANSI), and offline hive editors store them as given. A REGEDIT4 file
+// keeps them ANSI, which hive editors do not accept. So those values' bytes are written in UTF-16,
+// and the whole text is turned into UTF-16 when the file is written.
+const char kExportHeader[] = "Windows Registry Editor Version 5.00";
+
+// Values the .reg writer writes as hex bytes of text: the string types, except a REG_SZ that a quoted
+// string carries (one terminator at its end, no line break).
+int IsHexText(DWORD type, const BYTE* data, DWORD size) {
+  if (type == REG_EXPAND_SZ || type == REG_MULTI_SZ) return 1;
+  if (type != REG_SZ) return 0;
+  if (size == 0 || data[size - 1] != 0 || memchr(data, 0, size - 1)) return 1;
+  return memchr(data, '\r', size) || memchr(data, '\n', size);
+}
+
+// Writes one value, with text-typed hex bytes in UTF-16.
+int WriteValue(RegText* out, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  if (!IsHexText(type, data, size) || size == 0) return WriteRegValue(out, name, type, data, size);
+  int wide = MultiByteToWideChar(CP_ACP, 0, (const char*)data, (int)size, nullptr, 0);
+  wchar_t* text = (wchar_t*)malloc(((size_t)wide + 1) * sizeof(wchar_t));
+  if (!text) {
+    out->failed = true;
+    return 0;
+  }
+  MultiByteToWideChar(CP_ACP, 0, (const char*)data, (int)size, text, wide);
+  int written = WriteRegValue(out, name, type, (const BYTE*)text, (DWORD)wide * sizeof(wchar_t));
+  free(text);
+  return written;
+}
+
 // Deeper than this, a tree is not followed (a key cycle cannot occur, but a hostile depth can).
 const int kMaxDepth = 16;
 
@@ -77,7 +109,7 @@ int ExportValues(RegText* out, HKEY root, const char* keyPath) {
     LONG rc = RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc != ERROR_SUCCESS) continue;
-    if (WriteRegValue(out, name, type, data, size)) ++written;
+    if (WriteValue(out, name, type, data, size)) ++written;
   }
   free(name);
   free(data);
@@ -95,7 +127,7 @@ int ExportKey(RegText* out, HKEY root, const char* keyPath) {
 
 int ExportSettingsTo(const char* path) {
   RegText text;
-  AppendRegText(&text, kRegFileHeader);
+  AppendRegText(&text, kExportHeader);
   AppendRegText(&text, "\r\n\r\n");
   {
     DefaultRegView view;  // the product's machine keys live in the default view
@@ -105,10 +137,20 @@ int ExportSettingsTo(const char* path) {
   }
   AppendRegText(&text, "\r\n");
   if (text.failed) return 0;
+  int wide = MultiByteToWideChar(CP_ACP, 0, text.text, (int)text.length, nullptr, 0);
+  wchar_t* unicode = (wchar_t*)malloc(((size_t)wide + 1) * sizeof(wchar_t));
+  if (!unicode) return 0;
+  unicode[0] = 0xFEFF;  // the byte order mark of a UTF-16 .reg file
+  MultiByteToWideChar(CP_ACP, 0, text.text, (int)text.length, unicode + 1, wide);
+  DWORD bytes = (DWORD)(wide + 1) * sizeof(wchar_t);
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (file == INVALID_HANDLE_VALUE) {
+    free(unicode);
+    return 0;
+  }
   DWORD written = 0;
-  BOOL ok = WriteFile(file, text.text, (DWORD)text.length, &written, nullptr) && written == text.length;
+  BOOL ok = WriteFile(file, unicode, bytes, &written, nullptr) && written == bytes;
+  free(unicode);
   if (!CloseHandle(file)) ok = FALSE;
   if (!ok) DeleteFileA(path);  // a cut backup would restore only part of the settings
   return ok ? 1 : 0;
