@@ -271,9 +271,15 @@ int AskToEnd(const char* file, const char* title) {
          IDYES;
 }
 
+// A handle that can end the process and, where the system allows, wait for it and read its state.
 HANDLE OpenToEnd(DWORD processId) {
-  HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId);
-  return process ? process : OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+  const DWORD rights[] = {PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, PROCESS_TERMINATE | SYNCHRONIZE,
+                          PROCESS_TERMINATE};
+  for (DWORD access : rights) {
+    HANDLE process = OpenProcess(access, FALSE, processId);
+    if (process) return process;
+  }
+  return nullptr;
 }
 
 }  // namespace

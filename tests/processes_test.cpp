@@ -263,6 +263,12 @@ TEST_F(ProcessesTest, EndingAProgramThatItsServiceKeepsRunningStopsTheService) {
   Child& plain = Start(program, "--sleep 60");
   ASSERT_TRUE(InstallService("VxTestKept", "VxTest Kept Service", ServiceCommand("vx_service.exe", "VxTestKept")));
   ASSERT_TRUE(StartServiceAndWait("VxTestKept"));
+  Seen order;
+  EnumerateProcesses(Collect, &order);
+  DWORD firstMet = 0;
+  for (const auto& call : order.calls)
+    if (!firstMet && lstrcmpiA(call.second.c_str(), program.c_str()) == 0) firstMet = call.first;
+  ASSERT_EQ(plain.id, firstMet) << "the walk meets processes in the order they were started";
 
   EXPECT_EQ(plain.id, EndProcessByPath(program.c_str(), "VxTest Kept", 0));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain.process, 2000));
