@@ -6,6 +6,9 @@
 #include "areas/browser.h"
 #include "areas/file_types.h"
 #include "areas/hidden_files.h"
+#include "areas/processes.h"
+#include "areas/services.h"
+#include "areas/tasks.h"
 #include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -38,8 +41,11 @@ int ScanStartupComplete() { return ScanStartupPrograms(0); }
 const Section kSections[] = {
     {0, 606, ScanStartupComplete, kPlain},
     {1, 609, ScanDelayedPrograms, kPlain},
+    {2, 607, EnumerateActiveTasks, kPlain},
+    {3, 680, EnumerateScheduledTasks, kPlain},
     {4, 694, EnumerateIEHelpers, kHelpers},
     {5, 739, EnumerateFileTypes, kPlain},
+    {6, 636, EnumerateServices, kServices},
     {7, 973, ScanHiddenFiles, kHidden},
     {8, 1155, ScanActiveXControls, kPlain},
 };
@@ -122,6 +128,11 @@ void WriteHtmlItem(ReportFile* file, int index, const Section& section) {
   if (GetFirstDetected(facts.program, item->location, detected))
     PutFormat(file, "\tFirst Detected by Vandrelix: %s<br>\r\n", Html(detected, 0));
   if (item->description[0]) PutFormat(file, "\t%s<br>\r\n", Html(item->description, 0));
+  if (section.kind == kServices) {
+    PutFormat(file, "\tStartup Type: %s<br>\r\n", Html(item->command, 0));
+    char state[256];
+    if (GetServiceStateText(item->title, state) && state[0]) PutFormat(file, "\tService Status: %s<br>\r\n", Html(state, 0));
+  }
   if (section.kind == kHidden) {
     FileFacts fileFacts;
     memset(&fileFacts, 0, sizeof fileFacts);
@@ -380,11 +391,14 @@ int WritePageReport() {
 
 namespace {
 
+enum SubTypeRule { kFixed, kByRunKey, kByServiceState };
+
 struct SheetSection {
   int (*scan)();
-  const char* type;     // null: by the Run key's code
+  const char* type;
   const char* subType;
-  int skipKilled;       // leave out controls whose kill bit is set
+  SubTypeRule rule;
+  int skipKilled;  // leave out controls whose kill bit is set
 };
 
 int ScanRunKeysOnly() {
@@ -405,12 +419,15 @@ int ScanToolbarsOnly() {
 }
 
 const SheetSection kSheet[] = {
-    {ScanRunKeysOnly, nullptr, nullptr, 0},
-    {ScanStartupFoldersOnly, "Startup", "Folder", 0},
-    {ScanDelayedPrograms, "Delayed Start", "", 0},
-    {ListBrowserHelperObjects, "IE Helpers", "BHO", 0},
-    {ScanActiveXControls, "ActiveX", "Control", 1},
-    {ScanToolbarsOnly, "IE Helpers", "Toolbar", 0},
+    {ScanRunKeysOnly, "", "", kByRunKey, 0},
+    {ScanStartupFoldersOnly, "Startup", "Folder", kFixed, 0},
+    {ScanDelayedPrograms, "Delayed Start", "", kFixed, 0},
+    {EnumerateActiveTasks, "Active Tasks", "", kFixed, 0},
+    {ListBrowserHelperObjects, "IE Helpers", "BHO", kFixed, 0},
+    {ScanActiveXControls, "ActiveX", "Control", kFixed, 1},
+    {ScanToolbarsOnly, "IE Helpers", "Toolbar", kFixed, 0},
+    {EnumerateServices, "Services", "", kByServiceState, 0},
+    {EnumerateScheduledTasks, "Scheduled Tasks", "", kFixed, 0},
 };
 
 const char* Csv(const char* text, int slot) {
@@ -441,7 +458,12 @@ int WriteSpreadsheetFile(const char* path) {
       GatherItemFacts(item, &facts);
       const char* type = section.type;
       const char* subType = section.subType;
-      if (!type) RunKeyTypeTexts(item->location, &type, &subType);
+      char state[256];
+      if (section.rule == kByRunKey) RunKeyTypeTexts(item->location, &type, &subType);
+      if (section.rule == kByServiceState) {
+        GetServiceStateText(item->title, state);
+        subType = state;
+      }
       // Commas in these become blanks; the others are quoted when they need it.
       char name[261], company[129], description[1025], version[129], detected[24];
       CommasToBlanks(facts.name, name, 260);

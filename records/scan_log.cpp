@@ -7,6 +7,9 @@
 #include "areas/browser.h"
 #include "areas/file_types.h"
 #include "areas/hidden_files.h"
+#include "areas/processes.h"
+#include "areas/services.h"
+#include "areas/tasks.h"
 #include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -69,6 +72,9 @@ void WriteHeader(ReportFile* file) {
   char running[128];
   LoadText(818, running, sizeof running);
   PutFormat(file, "%s%s", running, kLb);
+  EnumerateActiveTasks();
+  for (int i = 0; i < StartupItemCount; ++i) PutFormat(file, "%s%s", Item(i)->fileName, kLb);
+  ClearStartupItems();
   PutText(file, kLb);
 }
 
@@ -299,6 +305,19 @@ void WriteLoadHooks(ReportFile* file) {
   }
 }
 
+void WriteServices(ReportFile* file) {
+  EnumerateServices();
+  static VersionFields fields;
+  for (int i = 0; i < StartupItemCount; ++i) {
+    char program[260];
+    ExeFromCommand(Item(i)->fileName, program);
+    GetVersionFields(program, &fields);
+    PutFormat(file, "O23 - Service: %s - %s - %s%s", Item(i)->title, fields.field[VF_CompanyName], Item(i)->fileName,
+              kLb);
+  }
+  ClearStartupItems();
+}
+
 void WriteDesktopComponents(ReportFile* file) {
   for (int n = 0; n <= 8; ++n) {
     char key[128], name[512], source[1024];
@@ -393,6 +412,14 @@ void WriteWatchedAreas(ReportFile* file) {
     any = 1;
   }
   if (any) PutText(file, kLb);
+
+  EnumerateScheduledTasks();
+  for (int i = 0; i < StartupItemCount; ++i) {
+    char last[512];
+    CopyText(last, Item(i)->description);
+    PutFormat(file, "VX31 - Scheduled Tasks: [%s]%s %s%s", Item(i)->title, Item(i)->fileName, last, kLb);
+  }
+  PutText(file, kLb);
 
   ScanActiveXControls();
   for (int i = 0; i < StartupItemCount; ++i) {
@@ -510,6 +537,7 @@ int WriteScanLogFile(const char* path) {
   WriteIereset(&file);
   WriteNetworkLines(&file);
   WriteLoadHooks(&file);
+  WriteServices(&file);
   WriteDesktopComponents(&file);
   WriteAdditionalInfo(&file);
   WriteWatchedAreas(&file);
