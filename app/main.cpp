@@ -13,10 +13,12 @@
 #include "platform/text.h"
 #include "records/settings_export.h"
 #include "startup/detected.h"
+#include "startup/items.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   AppInstance = instance;
   FirstDetectedHook = FirstDetectedOfFile;
+  ClearItemTableHook = ClearStartupItems;
   if (LoadText(9, MainWindowClass, sizeof MainWindowClass) == 0) return 0;
   if (LoadText(833, ApplicationTitle, sizeof ApplicationTitle) == 0) return 0;
 

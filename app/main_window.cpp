@@ -9,6 +9,7 @@
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "startup/delay.h"
+#include "startup/items.h"
 #include "startup/toggle.h"
 
 char MainWindowClass[32] = "";
@@ -70,6 +71,7 @@ static void Teardown() {
   static int done = 0;  // WM_CLOSE and WM_DESTROY may both arrive
   if (done) return;
   done = 1;
+  if (StartupItemCount > 0) ClearStartupItems();
   CoUninitialize();
   SaveOptions();
   PostQuitMessage(0);

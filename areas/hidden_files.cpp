@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "areas/processes.h"
 #include "platform/file_facts.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -12,7 +13,10 @@
 #include "startup/toggle.h"
 
 const char kKnownHiddenKey[] = "Software\\Orvenn Studios\\Vandrelix\\Hidden";
-TaskEnder EndTasksOfFile = nullptr;
+namespace {
+int EndTasksWithoutAsking(const char* file, const char* title) { return EndProcessByPath(file, title, 0) != 0; }
+}  // namespace
+TaskEnder EndTasksOfFile = EndTasksWithoutAsking;
 
 namespace {
 

@@ -30,8 +30,8 @@ int ScanHiddenFolders(const HiddenFolder* folders, int count);
 // Clears the table and scans the standard folders with file-system redirection off.
 int ScanHiddenFiles();
 
-// Ends the programs started from a file before it is deleted, without asking; supplied by the
-// active-tasks unit at start-up (null: nothing is ended).
+// Ends the programs started from a file before it is deleted, without asking (the active-tasks
+// unit's EndProcessByPath; tests put a recorder in its place, null ends nothing).
 typedef int (*TaskEnder)(const char* file, const char* title);
 extern TaskEnder EndTasksOfFile;
 

@@ -3,6 +3,7 @@
 // a menu, the explorer's show/hide request (WM_COMMAND 6053) and "-RESTART" to take over from a copy.
 #include <windows.h>
 #include <shellapi.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -16,6 +17,10 @@ namespace {
 
 const char kClass[] = "Vandrelix";
 const UINT kTrayMessage = WM_APP + 1;
+// Sent by a copy started with "-RESTART" to the running one, with its own window: the running copy
+// hands over the starts it has not made yet (WM_COPYDATA) and makes none of them itself.
+const UINT kHandOverMessage = WM_APP + 2;
+const ULONG_PTR kHandOverTag = 0x56444C59;  // "VDLY"
 enum { kMenuOpen = 100, kMenuExit = 101, kTimerBase = 1000, kMaxDelayed = 256 };
 
 struct Delayed {
@@ -23,9 +28,22 @@ struct Delayed {
   char command[256];
   int seconds;
   int started;
+  DWORD due;  // tick at which its timer fires
 };
 Delayed delayed[kMaxDelayed];
 int delayedCount = 0;
+int delayedLoaded = 0;  // the delay list was read (by this copy or the one it took over from)
+
+struct PendingStart {
+  int machine;  // found under HKLM
+  DWORD remainingMs;
+  char command[256];
+};
+struct HandOver {
+  int loaded;
+  int count;
+  PendingStart starts[kMaxDelayed];
+};
 NOTIFYICONDATAA tray;
 int trayShown = 0;
 
@@ -54,8 +72,14 @@ void OpenExplorer() {
 }
 
 
+void Schedule(HWND window, int index, DWORD ms) {
+  delayed[index].due = GetTickCount() + ms;
+  SetTimer(window, kTimerBase + index, ms > 0 ? ms : 1, nullptr);
+}
+
 // Every delayed program of both roots, each with its own delay.
-void LoadDelayed() {
+void LoadDelayed(HWND window) {
+  delayedLoaded = 1;
   RegMasks saved = SaveRegMasks();
   RegReadAccess = KEY_READ;  // the delay keys are kept in the default view
   const HKEY roots[2] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
@@ -79,8 +103,11 @@ void LoadDelayed() {
     RegCloseKey(key);
   }
   RestoreRegMasks(saved);
+  for (int i = 0; i < delayedCount; ++i) Schedule(window, i, (DWORD)delayed[i].seconds * 1000);
 }
 
+// Each setting comes from the entry's own root and is named by its command, also when an applet
+// hosts the command.
 void StartDelayed(HWND window, Delayed* d) {
   if (d->started) return;
   d->started = 1;
@@ -93,14 +120,61 @@ void StartDelayed(HWND window, Delayed* d) {
   FormatText(key, sizeof key, "%s\\RunAs", kDelayRoot);
   int runAs = RegReadDword(d->root, key, d->command) == 1;
   RestoreRegMasks(saved);
+  int show = DelayedShowCommand(d->root, d->command);
   if (applet[0]) {
     // The applet hosts the command: it is started with the command and the parameters.
     char line[600];
     DelayedCommandLine("", d->command, parameters, line, sizeof line);
-    LaunchProgram(window, applet, line, runAs);
+    StartProgram(window, applet, line, runAs, show);
   } else {
-    LaunchProgram(window, d->command, parameters, runAs);
+    StartProgram(window, d->command, parameters, runAs, show);
   }
+}
+
+// The running copy's side of a take-over: every start not made yet goes to the successor.
+void HandOverPending(HWND window, HWND successor) {
+  static HandOver handOver;
+  handOver.loaded = delayedLoaded;
+  handOver.count = 0;
+  DWORD now = GetTickCount();
+  for (int i = 0; i < delayedCount; ++i) {
+    if (delayed[i].started) continue;
+    PendingStart& p = handOver.starts[handOver.count++];
+    p.machine = delayed[i].root == HKEY_LOCAL_MACHINE;
+    LONG left = (LONG)(delayed[i].due - now);
+    p.remainingMs = left > 0 ? (DWORD)left : 0;
+    CopyText(p.command, delayed[i].command);
+  }
+  COPYDATASTRUCT data;
+  data.dwData = kHandOverTag;
+  data.cbData = (DWORD)(offsetof(HandOver, starts) + handOver.count * sizeof(PendingStart));
+  data.lpData = &handOver;
+  if (!SendMessageA(successor, WM_COPYDATA, (WPARAM)window, (LPARAM)&data)) return;  // kept here
+  for (int i = 0; i < delayedCount; ++i) {
+    if (delayed[i].started) continue;
+    KillTimer(window, kTimerBase + i);
+    delayed[i].started = 1;
+  }
+}
+
+// The successor's side: the starts arrive with the time each has left.
+LRESULT TakeOverPending(HWND window, const COPYDATASTRUCT* data) {
+  if (data->dwData != kHandOverTag || data->cbData < offsetof(HandOver, starts)) return 0;
+  const HandOver* handOver = (const HandOver*)data->lpData;
+  int count = handOver->count;
+  if (count < 0 || count > kMaxDelayed || data->cbData < offsetof(HandOver, starts) + count * sizeof(PendingStart))
+    return 0;
+  delayedLoaded = delayedLoaded || handOver->loaded;
+  for (int i = 0; i < count && delayedCount < kMaxDelayed; ++i) {
+    const PendingStart& p = handOver->starts[i];
+    Delayed& d = delayed[delayedCount];
+    d.root = p.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    CopyTextN(d.command, sizeof d.command, p.command, strnlen(p.command, sizeof p.command));
+    d.seconds = (int)(p.remainingMs / 1000);
+    d.started = 0;
+    Schedule(window, delayedCount++, p.remainingMs);
+  }
+  return 1;
 }
 
 LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,6 +185,11 @@ LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         StartDelayed(window, &delayed[wParam - kTimerBase]);
       }
       return 0;
+    case kHandOverMessage:
+      HandOverPending(window, (HWND)wParam);
+      return 1;
+    case WM_COPYDATA:
+      return TakeOverPending(window, (const COPYDATASTRUCT*)lParam);
     case WM_COMMAND:
       if (LOWORD(wParam) == 6053) ShowTray(window, lParam == 0);
       if (LOWORD(wParam) == kMenuOpen) OpenExplorer();
@@ -148,18 +227,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   RunningOnWow64 = IsWow64();
   const char* text = commandLine ? commandLine : "";
   HWND running = FindWindowA(kClass, nullptr);
-  if (running) {
-    if (!ContainsNoCase(text, "-RESTART")) return 0;
-    // Take over: the running copy closes, this one carries on.
-    DWORD pid = 0;
-    GetWindowThreadProcessId(running, &pid);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    PostMessageA(running, WM_CLOSE, 0, 0);
-    if (process) {
-      WaitForSingleObject(process, 5000);
-      CloseHandle(process);
-    }
-  }
+  if (running && !ContainsNoCase(text, "-RESTART")) return 0;
   WNDCLASSA windowClass;
   memset(&windowClass, 0, sizeof windowClass);
   windowClass.lpfnWndProc = CompanionProc;
@@ -169,12 +237,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   if (!RegisterClassA(&windowClass)) return 0;
   MainWindow = CreateWindowExA(0, kClass, "Vandrelix", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   if (!MainWindow) return 0;
-  ShowTray(MainWindow, ReadOption("HideTazzik", 0) == 0);
-  if (ContainsNoCase(text, "-expressboot")) {
-    LoadDelayed();
-    for (int i = 0; i < delayedCount; ++i)
-      SetTimer(MainWindow, kTimerBase + i, delayed[i].seconds > 0 ? (UINT)delayed[i].seconds * 1000 : 1, nullptr);
+  if (running) {
+    // Take over: the running copy hands over the delayed starts it still owes, then closes.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(running, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(running, kHandOverMessage, (WPARAM)MainWindow, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    PostMessageA(running, WM_CLOSE, 0, 0);
+    if (process) {
+      WaitForSingleObject(process, 5000);
+      CloseHandle(process);
+    }
   }
+  ShowTray(MainWindow, ReadOption("HideTazzik", 0) == 0);
+  if (ContainsNoCase(text, "-expressboot") && !delayedLoaded) LoadDelayed(MainWindow);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);

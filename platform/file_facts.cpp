@@ -16,6 +16,16 @@ HANDLE OpenForReading(const char* path) {
   return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
+// The whole size of an open file; 0 when it cannot be read.
+int SizeOfOpenFile(HANDLE file, unsigned long long* size) {
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  DWORD low = GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+  *size = ((unsigned long long)high << 32) | low;
+  return 1;
+}
+
 int Opens(const char* path) {
   HANDLE file = OpenForReading(path);
   if (file == INVALID_HANDLE_VALUE) return 0;
@@ -201,9 +211,10 @@ int GetFileFacts(const char* file, int areaCode, FileFacts* out) {
     TraceLine("Failure GetFileTime", file);
     return 0;
   }
-  out->size = GetFileSize(handle, nullptr);
+  out->size = 0;
+  int sizeKnown = SizeOfOpenFile(handle, &out->size);
   CloseHandle(handle);
-  if (out->size == 0xFFFFFFFF) {
+  if (!sizeKnown) {
     LoadText(923, out->sizeText, sizeof out->sizeText);
   } else {
     GroupThousands(out->sizeText, sizeof out->sizeText, out->size);
@@ -237,19 +248,28 @@ int FileDateAndSize(const char* file, char* date, char* size) {
   if (handle == INVALID_HANDLE_VALUE) return 0;
   FILETIME created, accessed, written;
   BOOL ok = GetFileTime(handle, &created, &accessed, &written);
-  DWORD bytes = GetFileSize(handle, nullptr);
+  unsigned long long bytes = 0;
+  if (!SizeOfOpenFile(handle, &bytes)) ok = FALSE;
   CloseHandle(handle);
   if (!ok) return 0;
   char text[24];
   if (!LocalText(&written, text)) return 0;
-  FormatText(size, 256, "%lu", (unsigned long)bytes);
+  DecimalText(size, 256, bytes);
   return (int)CopyText(date, 256, text);
 }
 
 HGLOBAL ReadTextFile(const char* file, DWORD* size, int crlf) {
   HANDLE handle = OpenForReading(file);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  // Never more than the file holds, and never so much that the blocks' sizes below (the text, 32 bytes
+  // more, and twice the text with doubled line ends) would wrap around.
   DWORD want = *size;
+  unsigned long long held = 0;
+  if (SizeOfOpenFile(handle, &held) && held < want) want = (DWORD)held;
+  if (want > (0xFFFFFFFFu - 32) / 2) {
+    CloseHandle(handle);
+    return nullptr;
+  }
   HGLOBAL first = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T)want + 32);
   if (!first) {
     CloseHandle(handle);

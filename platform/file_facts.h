@@ -18,7 +18,7 @@ struct FileFacts {
   char modified[24];
   char firstDetected[24];
   char sizeText[24];
-  DWORD size;
+  unsigned long long size;
 };
 
 int GetVersionFields(const char* file, VersionFields* out);

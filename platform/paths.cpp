@@ -233,6 +233,21 @@ int ReduceCommandText(const char* text, const char* letters, char* out, size_t* 
   return (int)CopyText(out, 260, copy + start);
 }
 
+// The native Program Files folder and its 32-bit counterpart, as 64-bit Windows names them.
+static void NativeProgramFolders(char* native, char* x86) {
+  const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  DWORD saved = RegReadAccess;
+  RegReadAccess = kKeyRead64;
+  if (!RegReadString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", native, 260)) {
+    char windows[MAX_PATH];
+    WindowsFolder(windows, sizeof windows);
+    FormatText(native, 260, "%.2s\\Program Files", windows[0] ? windows : "C:");
+  }
+  if (!RegReadString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir (x86)", x86, 260))
+    FormatText(x86, 260, "%s (x86)", native);
+  RegReadAccess = saved;
+}
+
 int ExeFromCommand(const char* command, char* out) {
   if (!command) command = "";
   char text[1024];
@@ -256,15 +271,21 @@ int ExeFromCommand(const char* command, char* out) {
     }
     ReduceCommandText(text, "XL", out, nullptr);
   }
-  if (out[0] && ContainsNoCase(out, "Program Files (x86)")) {
-    char probe[260];
-    CopyText(probe, out);
-    if (!FileExists(probe) && strlen(out) > 23) {
-      // A 64-bit program named through the 32-bit folder.
-      char native[260];
-      FormatText(native, sizeof native, "C:\\Program Files\\%s", out + 23);
-      CopyText(probe, native);
-      if (FileExists(probe)) CopyText(out, 260, native);
+  if (out[0] && ContainsNoCase(out, "(x86)")) {
+    // A 64-bit program named through the 32-bit folder: the same path below the native folder, on
+    // whatever drive Windows has them.
+    char native[260], x86[260];
+    NativeProgramFolders(native, x86);
+    const char* rest = AfterLeading(out, x86);
+    if (rest && rest[0] == '\\') {
+      char probe[260];
+      CopyText(probe, out);
+      if (!FileExists(probe)) {
+        char candidate[260];
+        FormatText(candidate, sizeof candidate, "%s%s", native, rest);
+        CopyText(probe, candidate);
+        if (FileExists(probe)) CopyText(out, 260, candidate);
+      }
     }
   }
   return (int)strlen(out);

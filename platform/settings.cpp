@@ -159,6 +159,8 @@ void TraceMemoryLoad(const char* label) {
   TraceLine(label, text);
 }
 
+void (*ClearItemTableHook)() = nullptr;
+
 void StartupInit() {
   TraceCounter = 9999;
   StartTick = GetTickCount();
@@ -167,6 +169,7 @@ void StartupInit() {
   LoadText(634, code, sizeof code);
   UiLanguage = LanguageFromCode(code);
   if (ReadOption("Debug", 0) != 0) TraceCounter = 0;
+  if (ClearItemTableHook) ClearItemTableHook();
   RegReadAccess = KEY_READ;
   RegWriteAccess = KEY_ALL_ACCESS;
   RunningOnWow64 = IsWow64();

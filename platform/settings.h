@@ -56,6 +56,9 @@ extern char TracePath[260];
 int TraceLine(const char* label, const char* detail);
 void TraceMemoryLoad(const char* label);
 
+// Empties the process-wide item table. Set by the entry, since this layer knows nothing of items;
+// StartupInit calls it to start with no items.
+extern void (*ClearItemTableHook)();
 void StartupInit();
 
 // Message helpers. MessageText is the shared text that ShowMessageDialog(0) shows.

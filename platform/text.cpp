@@ -157,10 +157,23 @@ int TrimBackslash(char* path, int keepRoot) {
   return (int)n;
 }
 
-void GroupThousands(char* out, size_t capacity, unsigned long value) {
-  char digits[16];
-  FormatText(digits, sizeof digits, "%lu", value);
-  char grouped[24];
+void DecimalText(char* out, size_t capacity, unsigned long long value) {
+  char digits[24];
+  size_t n = 0;
+  do {
+    digits[n++] = (char)('0' + value % 10);
+    value /= 10;
+  } while (value);
+  char text[24];
+  for (size_t i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
+  text[n] = 0;
+  CopyText(out, capacity, text);
+}
+
+void GroupThousands(char* out, size_t capacity, unsigned long long value) {
+  char digits[24];
+  DecimalText(digits, sizeof digits, value);
+  char grouped[32];
   size_t count = strlen(digits), o = 0;
   for (size_t i = 0; i < count; ++i) {
     if (i > 0 && (count - i) % 3 == 0) grouped[o++] = ',';

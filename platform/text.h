@@ -33,6 +33,8 @@ void ColonForEquals(const char* text, char* out);
 int StripQuotes(const char* text, char* out);
 int AddBackslash(char* path);  // path: 260
 int TrimBackslash(char* path, int keepRoot);
-void GroupThousands(char* out, size_t capacity, unsigned long value);  // unsigned: sizes of 2 GB and more
+// Sizes as unsigned 64-bit numbers: files of 2 GB, 4 GB and more show their whole size.
+void GroupThousands(char* out, size_t capacity, unsigned long long value);
+void DecimalText(char* out, size_t capacity, unsigned long long value);
 int CommasToBlanks(const char* text, char* out, int limit);  // out: limit + 1; returns the whole length
 int EscapeForUrl(char* out, size_t capacity, const char* text);  // blank -> %20, & -> +; length less one

@@ -87,24 +87,28 @@ int RecordHistoryEvent(const char* title, const char* fileName, const char* comm
   char stamp[32];
   HistoryTimeStamp(&now, stamp);
 
-  static HistoryEventReport report;
+  // The line first: the administrator report goes to the background and is never waited for.
+  int recorded = 0;
+  char path[260];
+  HANDLE file = HistoryFilePath(path)
+                    ? CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                    : INVALID_HANDLE_VALUE;
+  if (file != INVALID_HANDLE_VALUE) {
+    char line[1024];
+    int length = FormatHistoryLine(stamp, actionToken, locationToken, title, fileName, command, line, sizeof line);
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    DWORD written = 0;
+    recorded = WriteFile(file, line, (DWORD)length, &written, nullptr) && written == (DWORD)length ? 1 : 0;
+    CloseHandle(file);
+  }
+
+  HistoryEventReport report;
   CopyText(report.action, actionToken);
   CopyText(report.location, locationToken);
   CopyText(report.title, title ? title : "");
   CopyText(report.fileName, fileName ? fileName : "");
   SendAdminEvent(&report);
-
-  char path[260];
-  if (!HistoryFilePath(path)) return 0;
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  char line[1024];
-  int length = FormatHistoryLine(stamp, actionToken, locationToken, title, fileName, command, line, sizeof line);
-  SetFilePointer(file, 0, nullptr, FILE_END);
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, line, (DWORD)length, &written, nullptr);
-  CloseHandle(file);
-  return ok && written == (DWORD)length ? 1 : 0;
+  return recorded;
 }
 
 int ParseHistoryText(const char* text, size_t length) {

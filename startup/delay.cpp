@@ -111,7 +111,7 @@ void RestoreDelayedPrograms() {
   int count = StartupItemCount;
   struct Delayed {
     char title[128], command[260], second[260];
-    int code;
+    HKEY root;
   };
   Delayed* items = (Delayed*)calloc(count ? count : 1, sizeof(Delayed));
   if (!items) return;
@@ -119,12 +119,11 @@ void RestoreDelayedPrograms() {
     GetItemTitle(i, items[i].title);
     GetItemFile(i, items[i].command);
     GetItemCommand(i, items[i].second);
-    items[i].code = GetItemLocation(i);
+    // Where the entry was found, not what its old code says: a per-user entry may carry a machine code.
+    items[i].root = GetItemFlag(i) == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
   }
   for (int i = 0; i < count; ++i) {
-    int code = items[i].code;
-    if (code >= 20 && code <= 28) code -= 20;
-    HKEY root = code >= 11 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY root = items[i].root;
     char parameters[260] = "", applet[256] = "", stored[256] = "";
     {
       DefaultRegView view;
@@ -140,24 +139,51 @@ void RestoreDelayedPrograms() {
   free(items);
 }
 
-int LaunchProgram(HWND owner, const char* file, const char* parameters, int runAs) {
+int DelayedShowCommand(HKEY root, const char* command) {
+  DefaultRegView view;
+  char state[256];
+  int value = ReadDelayText(root, "OpenAs", command, state, sizeof state) ? atoi(state) : 0;
+  return ShowCommandOfState(value > 2 ? 0 : value);
+}
+
+void FallbackCommandLine(const char* file, int quote, const char* parameters, char* out, size_t cap) {
+  out[0] = 0;
+  if (quote) AppendText(out, cap, "\"");
+  AppendText(out, cap, file);
+  if (quote) AppendText(out, cap, "\"");
+  if (parameters && parameters[0]) {
+    AppendText(out, cap, " ");
+    AppendText(out, cap, parameters);
+  }
+}
+
+int StartProgram(HWND owner, const char* file, const char* parameters, int runAs, int show) {
   RedirectionOff redirection;
   if (owner) SetForegroundWindow(owner);
-  char state[256];
-  char key[128];
-  DelayKey("OpenAs", key);
-  int value = RegReadString(HKEY_CURRENT_USER, key, file, state, sizeof state) ? atoi(state) : 0;
-  int show = ShowCommandOfState(value > 2 ? 0 : value);
   SHELLEXECUTEINFOA info;
   memset(&info, 0, sizeof info);
   info.cbSize = sizeof info;
+  // No error box from the shell: a start it cannot make is made by the fallback below.
+  info.fMask = SEE_MASK_FLAG_NO_UI;
   info.hwnd = owner;
   info.lpVerb = runAs ? "runas" : "open";
   info.lpFile = file;
   info.lpParameters = parameters && parameters[0] ? parameters : nullptr;
   info.nShow = show;
-  if (!ShellExecuteExA(&info)) WinExec(file, show);
+  if (ShellExecuteExA(&info)) return 0;
+  // The file may itself be a command line; a plain path with a blank is quoted so that it cannot be
+  // read as a shorter program followed by arguments.
+  DWORD attributes = GetFileAttributesA(file);
+  int quote = file[0] != '"' && strchr(file, ' ') && attributes != INVALID_FILE_ATTRIBUTES &&
+              !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  char line[1024];
+  FallbackCommandLine(file, quote, parameters, line, sizeof line);
+  WinExec(line, show);
   return 0;
+}
+
+int LaunchProgram(HWND owner, const char* file, const char* parameters, int runAs) {
+  return StartProgram(owner, file, parameters, runAs, DelayedShowCommand(HKEY_CURRENT_USER, file));
 }
 
 int ManageOwnStartupEntries(int remove) {
@@ -213,7 +239,8 @@ int SetMonitorAutostart(int on, int allUsers) {
   char name[32], folder[260], data[300];
   LoadText(2, name, sizeof name);
   ProgramFolder(folder);
-  FormatText(data, sizeof data, "%s\\vandrelix.exe -expressboot", folder);
+  // Quoted: under a folder with a blank, Windows would otherwise try the shorter names first.
+  FormatText(data, sizeof data, "\"%s\\vandrelix.exe\" -expressboot", folder);
   RegMasks saved = SaveRegMasks();
   if (RunningOnWow64) {
     RegReadAccess = KEY_READ;

@@ -11,7 +11,13 @@ int ReadDelayText(HKEY root, const char* sub, const char* command, char* out, DW
 int ScanDelayedPrograms();
 void RemoveFromDelay(HKEY root, const char* command);
 void RestoreDelayedPrograms();
+// Starts a program with the window state stored for it under HKCU (the explorer's own starts).
 int LaunchProgram(HWND owner, const char* file, const char* parameters, int runAs);
+// Starts a program with a given show command: ShellExecuteEx ("runas" or "open"); when that fails,
+// WinExec of the file and its parameters.
+int StartProgram(HWND owner, const char* file, const char* parameters, int runAs, int show);
+// The show command for a delayed program's stored window state, read from the root it lives in.
+int DelayedShowCommand(HKEY root, const char* command);
 int SetMonitorAutostart(int on, int allUsers);
 int ManageOwnStartupEntries(int remove);
 
@@ -20,6 +26,8 @@ int ManageOwnStartupEntries(int remove);
 void SplitDelayTime(int seconds, int* minutes, int* secondsEntry);
 int ShowCommandOfState(int state);
 void DelayedCommandLine(const char* applet, const char* command, const char* parameters, char* out, size_t cap);
+// The command line of the WinExec fallback: the file, quoted when asked, and its parameters.
+void FallbackCommandLine(const char* file, int quote, const char* parameters, char* out, size_t cap);
 
 // The options of one delayed program (its table index); 1 when written.
 INT_PTR DelayOptionsDialog(HWND owner, int index);

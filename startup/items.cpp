@@ -226,9 +226,7 @@ int FormatLocationText(int i, char* out) {
   out[0] = 0;
   int code = GetItemLocation(i);
   if (code == 800 || code == 900 || code == 901) {
-    CopyText(out, 512, code == 800   ? "Windows Task Scheduler 1.0"
-                       : code == 900 ? "Internet Explorer - Browser Helper Object"
-                                     : "Internet Explorer - Toolbar Add-On Extension");
+    LoadText(code == 800 ? 1430 : code == 900 ? 1431 : 1432, out, 512);
     return 0;
   }
   if (code > 256) return 0;

@@ -1,10 +1,13 @@
 // Switches and the maintenance work they do.
+#include <stdio.h>
+
 #include <string>
 
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
+#include "startup/items.h"
 #include "test_support.h"
 
 namespace {
@@ -12,6 +15,36 @@ namespace {
 const char* kProduct = "Software\\Orvenn Studios\\Vandrelix";
 
 class CommandLineTest : public VxTest {};
+
+void AddItems(int count) {
+  for (int i = 0; i < count; ++i) {
+    char title[32], file[32] = "C:\\x.exe", command[8] = "", description[8] = "";
+    sprintf(title, "VxTest %d", i);
+    AddStartupItem(title, file, command, description, 1, 0);
+  }
+}
+
+// Start-up begins with an empty item table, and the main window's end frees what is left in it.
+TEST_F(CommandLineTest, StartAndEndLeaveNoItems) {
+  ClearItemTableHook = ClearStartupItems;  // as the entry wires it
+  AddItems(3);
+  StartupInit();
+  EXPECT_EQ(0, StartupItemCount);
+  ClearItemTableHook = nullptr;
+
+  ASSERT_GT(LoadText(9, MainWindowClass, sizeof MainWindowClass), 0);
+  ASSERT_TRUE(RegisterMainWindowClass(AppInstance));
+  HWND window = CreateMainWindow(AppInstance);
+  ASSERT_NE(nullptr, window);
+  AddItems(5);
+  ASSERT_EQ(5, StartupItemCount);
+  CoInitialize(nullptr);  // the end uninitialises COM
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, StartupItemCount);
+  MSG message;
+  EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // and the loop is told to end
+  DestroyWindow(window);
+}
 
 TEST_F(CommandLineTest, StartPageComesFromStartTab) {
   EXPECT_EQ(6026, ParseCommandLine("", 6026).startCommand);

@@ -1,4 +1,5 @@
 // Delayed programs: listing, return to normal startup, launch rules, the companion's autostart.
+#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -7,6 +8,7 @@
 #include "startup/delay.h"
 #include "startup/items.h"
 #include "startup/scan.h"
+#include "startup/toggle.h"
 #include "startup_support.h"
 
 namespace {
@@ -38,6 +40,12 @@ TEST(DelayRules, TimesStatesAndCommandLines) {
   DelayedCommandLine("rundll32.exe", "C:\\x\\lib.dll,Run", "-now", line, sizeof line);
   EXPECT_STREQ("rundll32.exe C:\\x\\lib.dll,Run -now", line);
   DelayedCommandLine("", "C:\\x\\app.exe", "", line, sizeof line);
+  EXPECT_STREQ("C:\\x\\app.exe", line);
+  FallbackCommandLine("C:\\My Apps\\app.exe", 1, "-a b", line, sizeof line);
+  EXPECT_STREQ("\"C:\\My Apps\\app.exe\" -a b", line);
+  FallbackCommandLine("\"C:\\My Apps\\app.exe\" -first", 0, "-second", line, sizeof line);
+  EXPECT_STREQ("\"C:\\My Apps\\app.exe\" -first -second", line);
+  FallbackCommandLine("C:\\x\\app.exe", 0, "", line, sizeof line);
   EXPECT_STREQ("C:\\x\\app.exe", line);
 }
 
@@ -80,6 +88,24 @@ TEST_F(DelayTest, DelayedProgramsAreListedAndRestored) {
   }
 }
 
+// A per-user entry that carries a machine-wide code comes back from the per-user tree, where it lives.
+TEST_F(DelayTest, RestoreReadsEachEntryWhereItWasFound) {
+  PutDelay(HKEY_CURRENT_USER, "", "C:\\user\\machinewide.exe", "1");
+  PutDelay(HKEY_CURRENT_USER, "Parameters", "C:\\user\\machinewide.exe", "-p 2");
+  PutDelay(HKEY_CURRENT_USER, "Title", "C:\\user\\machinewide.exe", "VxTest Found Per User");
+  PutDelay(HKEY_LOCAL_MACHINE, "", "C:\\all\\peruser.exe", "11");
+  PutDelay(HKEY_LOCAL_MACHINE, "Title", "C:\\all\\peruser.exe", "VxTest Found Machine Wide");
+  RestoreDelayedPrograms();
+  std::string data;
+  ASSERT_TRUE(GetRunValue(1, "VxTest Found Per User", &data, nullptr));
+  EXPECT_STREQ("C:\\user\\machinewide.exe -p 2", data.c_str());
+  ASSERT_TRUE(GetRunValue(11, "VxTest Found Machine Wide", &data, nullptr));
+  EXPECT_STREQ("C:\\all\\peruser.exe", data.c_str());
+  EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, DelayKey("").c_str(), "C:\\user\\machinewide.exe", OwnView()));
+  EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, DelayKey("").c_str(), "C:\\all\\peruser.exe", OwnView()));
+  EXPECT_EQ(0, ScanDelayedPrograms());
+}
+
 TEST_F(DelayTest, CompanionAutostartReplacesOlderEntries) {
   PutRunValue(1, "VxTest Old Monitor", "C:\\Old\\Vandrelix.exe -expressboot");
   PutRunValue(11, "VxTest Old Explorer", "C:\\Old\\VandrelixEx.exe -START");
@@ -91,7 +117,8 @@ TEST_F(DelayTest, CompanionAutostartReplacesOlderEntries) {
   EXPECT_FALSE(GetRunValue(11, "VxTest Old Explorer", nullptr, nullptr));
   std::string data;
   ASSERT_TRUE(GetRunValue(1, "Vandrelix", &data, nullptr));
-  EXPECT_STREQ((BinFolder() + "\\vandrelix.exe -expressboot").c_str(), data.c_str());
+  EXPECT_STREQ(("\"" + BinFolder() + "\\vandrelix.exe\" -expressboot").c_str(), data.c_str());
+  EXPECT_TRUE(RawValueExists(HKEY_CURRENT_USER, kKnownRunList, data.c_str()));
   EXPECT_EQ(1, ManageOwnStartupEntries(0));
   EXPECT_EQ(1, SetMonitorAutostart(0, 1));  // it was there
   EXPECT_EQ(0, MonitorRegistered);
@@ -182,6 +209,23 @@ TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
 
 namespace {
 
+std::string WaitForRecord(const std::string& path, size_t lines = 1) {
+  std::string text;
+  for (int i = 0; i < 200; ++i) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      char buffer[512];
+      DWORD got = 0;
+      ReadFile(f, buffer, sizeof buffer, &got, nullptr);
+      CloseHandle(f);
+      text.assign(buffer, got);
+      if ((size_t)std::count(text.begin(), text.end(), '\n') >= lines) break;
+    }
+    Sleep(50);
+  }
+  return text;
+}
+
 TEST_F(DelayTest, LaunchUsesTheStoredWindowState) {
   std::string recorder = BinFolder() + "\\recorder.exe";
   std::string record = BinFolder() + "\\recorder.txt";
@@ -193,18 +237,27 @@ TEST_F(DelayTest, LaunchUsesTheStoredWindowState) {
     DeleteFileA(record.c_str());
     PutDelay(HKEY_CURRENT_USER, "OpenAs", recorder.c_str(), c.state);
     EXPECT_EQ(0, LaunchProgram(nullptr, recorder.c_str(), "-x y", 0));
-    std::string text;
-    for (int i = 0; i < 200 && text.find('|') == std::string::npos; ++i) {
-      Sleep(50);
-      HANDLE f = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-      if (f == INVALID_HANDLE_VALUE) continue;
-      char buffer[128];
-      DWORD got = 0;
-      ReadFile(f, buffer, sizeof buffer, &got, nullptr);
-      CloseHandle(f);
-      text.assign(buffer, got);
-    }
-    EXPECT_EQ("-x y|" + std::to_string(c.show), text) << c.state;
+    EXPECT_EQ("-x y|" + std::to_string(c.show) + "\n", WaitForRecord(record)) << c.state;
+  }
+  // Each delayed program's state comes from the tree it lives in.
+  PutDelay(HKEY_LOCAL_MACHINE, "OpenAs", recorder.c_str(), "1");
+  PutDelay(HKEY_CURRENT_USER, "OpenAs", recorder.c_str(), "2");
+  EXPECT_EQ(SW_MINIMIZE, DelayedShowCommand(HKEY_LOCAL_MACHINE, recorder.c_str()));
+  EXPECT_EQ(SW_SHOWMAXIMIZED, DelayedShowCommand(HKEY_CURRENT_USER, recorder.c_str()));
+  DeleteFileA(record.c_str());
+}
+
+// A delayed program named by a command line cannot be opened by the shell; the fallback start runs
+// the command with the stored parameters after it.
+TEST_F(DelayTest, FallbackStartKeepsTheParameters) {
+  std::string record = BinFolder() + "\\recorder.txt";
+  DeleteFileA(record.c_str());
+  std::string command = "\"" + BinFolder() + "\\recorder.exe\" -first";
+  for (int runAs = 0; runAs < 2; ++runAs) {
+    DeleteFileA(record.c_str());
+    EXPECT_EQ(0, StartProgram(nullptr, command.c_str(), "-second", runAs, SW_SHOWMINNOACTIVE));
+    std::string text = WaitForRecord(record);
+    EXPECT_EQ("-first -second|" + std::to_string(SW_SHOWMINNOACTIVE) + "\n", text) << runAs;
   }
   DeleteFileA(record.c_str());
 }

@@ -225,6 +225,34 @@ TEST_F(FileFactsTest, FactsOfAFile) {
   DeleteFileA(file.c_str());
 }
 
+// Sparse files of 4 GiB and more: every size text shows the whole size, and a size whose low part is
+// 0xFFFFFFFF is a size like any other.
+TEST_F(FileFactsTest, SizesOfFourGigabytesAndMore) {
+  const struct {
+    unsigned long long size;
+    const char* grouped;
+    const char* plain;
+  } cases[] = {{4294967301ull, "4,294,967,301", "4294967301"}, {8589934591ull, "8,589,934,591", "8589934591"}};
+  std::string file = BinFolder() + "\\huge.bin";
+  for (const auto& c : cases) {
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    LARGE_INTEGER end;
+    end.QuadPart = (LONGLONG)c.size;
+    ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+    FileFacts facts = {};
+    ASSERT_EQ(1, GetFileFacts(file.c_str(), 0, &facts));
+    EXPECT_EQ(c.size, facts.size);
+    EXPECT_STREQ(c.grouped, facts.sizeText);
+    char date[256], size[256];
+    EXPECT_GT(FileDateAndSize(file.c_str(), date, size), 0);
+    EXPECT_STREQ(c.plain, size);
+    DeleteFileA(file.c_str());
+  }
+}
+
 TEST_F(FileFactsTest, TextFilesReadWithChosenLineEnds) {
   std::string file = PutFile(BinFolder() + "\\lines.txt", "one\ntwo\nthree\n");
   DWORD size = 14;
@@ -249,6 +277,22 @@ TEST_F(FileFactsTest, TextFilesReadWithChosenLineEnds) {
   ASSERT_NE(nullptr, block);
   EXPECT_EQ(13u, size);
   GlobalFree(block);
+
+  // A size near 4 GiB once wrapped the block's size to a few bytes and the read ran past it.
+  std::string lines;
+  for (int i = 0; i < 400; ++i) lines += "line " + std::to_string(i) + "\n";
+  std::string many = PutFile(BinFolder() + "\\many.txt", lines);
+  for (DWORD asked : {0xFFFFFFFFu, 0xFFFFFFF0u, 0xFFFFFFE0u, 0x80000000u}) {
+    size = asked;
+    block = ReadTextFile(many.c_str(), &size, 1);
+    ASSERT_NE(nullptr, block) << asked;
+    std::string read((const char*)GlobalLock(block));
+    GlobalUnlock(block);
+    GlobalFree(block);
+    EXPECT_EQ(lines.size() + 400, read.size()) << asked;
+    EXPECT_EQ(lines.size() + 400 - 1, size) << asked;
+  }
+  DeleteFileA(many.c_str());
 
   size = 10;
   EXPECT_EQ(nullptr, ReadTextFile((BinFolder() + "\\absent.txt").c_str(), &size, 1));

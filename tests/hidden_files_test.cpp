@@ -102,9 +102,10 @@ class HiddenFilesTest : public VxTest {
     ClearStartupItems();
     RemoveTree(systemTest);
     DeleteFileA(history.c_str());
-    EndTasksOfFile = nullptr;
+    EndTasksOfFile = savedEnder;
     VxTest::TearDown();
   }
+  TaskEnder savedEnder = EndTasksOfFile;
   const std::string systemTest = SystemFolder() + "\\vxhidden-test";
   const std::string history = BinFolder() + "\\history.txt";
 };

@@ -6,7 +6,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "test_support.h"
+#include "startup_support.h"
 
 namespace {
 
@@ -182,6 +182,40 @@ TEST_F(PathsTest, ExeFromCommandFindsProgramsOnlyInTheNativeFolder) {
   EXPECT_STREQ("C:\\PROGRAM FILES (X86)\\VANDRELIXTEST\\ABSENT.EXE", out);
   DeleteFileA("C:\\Program Files\\VandrelixTest\\tool.exe");
   RemoveDirectoryA("C:\\Program Files\\VandrelixTest");
+}
+
+// The native folder is the one Windows names, on whatever drive: here both folders are moved below the
+// test program's folder (another drive letter than C:) for the length of the test.
+TEST_F(PathsTest, ExeFromCommandTakesTheRealNativeFolder) {
+  const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  struct Saved {
+    const char* name;
+    std::string data;
+    bool had;
+  } saved[] = {{"ProgramFilesDir", "", false}, {"ProgramFilesDir (x86)", "", false}};
+  for (auto& v : saved) v.had = RawRead(HKEY_LOCAL_MACHINE, key, v.name, &v.data, nullptr, KEY_WOW64_64KEY);
+  std::string root = TempFolder("vx_other_drive");
+  std::string native = root + "\\Program Files", x86 = root + "\\Program Files (x86)";
+  CreateDirectoryA(native.c_str(), nullptr);
+  CreateDirectoryA((native + "\\VxApp").c_str(), nullptr);
+  MakeFile(native + "\\VxApp\\tool.exe");
+  RawWriteString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", native.c_str(), KEY_WOW64_64KEY);
+  RawWriteString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir (x86)", x86.c_str(), KEY_WOW64_64KEY);
+  char out[260];
+  ExeFromCommand(("\"" + x86 + "\\VxApp\\tool.exe\" -run").c_str(), out);
+  std::string found = out;
+  ExeFromCommand((x86 + "\\VxApp\\absent.exe").c_str(), out);
+  std::string absent = out;
+  for (auto& v : saved) {
+    if (v.had) RawWrite(HKEY_LOCAL_MACHINE, key, v.name, REG_SZ, v.data.data(), (DWORD)v.data.size(), KEY_WOW64_64KEY);
+    else RawDeleteValue(HKEY_LOCAL_MACHINE, key, v.name, KEY_WOW64_64KEY);
+  }
+  EXPECT_EQ(native + "\\VXAPP\\TOOL.EXE", found);
+  EXPECT_EQ(Upper(x86 + "\\VxApp\\absent.exe"), absent);
+  DeleteFileA((native + "\\VxApp\\tool.exe").c_str());
+  RemoveDirectoryA((native + "\\VxApp").c_str());
+  RemoveDirectoryA(native.c_str());
+  RemoveDirectoryA(root.c_str());
 }
 
 TEST_F(PathsTest, CommandReductionStaysInsideItsBuffers) {

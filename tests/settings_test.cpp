@@ -1,4 +1,6 @@
 // Options, texts with their translated overrides, start-up state and the message helpers.
+#include <regex>
+#include <set>
 #include <string>
 
 #include "platform/registry.h"
@@ -181,6 +183,62 @@ TEST_F(SettingsTest, HelpQuestionUsesHelpCaption) {
   WaitCatch();
   ASSERT_TRUE(box.seen);
   EXPECT_NE(std::string::npos, box.texts.find("No selection has been made.")) << box.texts;
+}
+
+}  // namespace
+
+namespace {
+
+// The program's sources, seen from Wine (the build tree's source folder on drive Z:).
+std::string SourceFolder() {
+  std::string folder = "Z:" VX_SOURCE_DIR;
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  return folder;
+}
+
+void ReadSources(const std::string& folder, std::string* text) {
+  WIN32_FIND_DATAA found;
+  HANDLE walk = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (walk == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ReadSources(path, text);
+    } else if (name.size() > 4 && name.compare(name.size() - 4, 4, ".cpp") == 0) {
+      HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) continue;
+      std::string data(found.nFileSizeLow, '\0');
+      DWORD got = 0;
+      ReadFile(file, &data[0], (DWORD)data.size(), &got, nullptr);
+      CloseHandle(file);
+      *text += data.substr(0, got);
+    }
+  } while (FindNextFileA(walk, &found));
+  FindClose(walk);
+}
+
+// Every string id the program's code names in a text call, and those it takes through a range or a
+// table, loads a text that is not empty.
+TEST_F(SettingsTest, EveryStringTheProgramUsesIsInTheTable) {
+  std::string code;
+  for (const char* folder : {"app", "platform", "records", "startup", "companion", "areas", "ui"})
+    ReadSources(SourceFolder() + "\\" + folder, &code);
+  ASSERT_NE(std::string::npos, code.find("LoadText(")) << SourceFolder();
+  std::set<int> ids = {1138, 1139, 1140, 1430, 1431, 1432};  // window states, location lines
+  const std::regex calls(
+      "(?:LoadText|ShowMessageDialog|AskHelpQuestion)\\(\\s*([0-9]+)|"
+      "(?:SetItemTextFromId|ShowFileVersionBox)\\([^,()]*,\\s*([0-9]+)");
+  for (std::sregex_iterator m(code.begin(), code.end(), calls), end; m != end; ++m)
+    ids.insert(std::stoi((*m)[1].matched ? (*m)[1].str() : (*m)[2].str()));
+  EXPECT_GE(ids.size(), 30u);  // the scan found the calls
+  for (int id : ids) {
+    char text[772];
+    EXPECT_GT(LoadText(id, text, sizeof text), 0) << "string " << id;
+    EXPECT_NE('\0', text[0]) << "string " << id;
+  }
 }
 
 }  // namespace

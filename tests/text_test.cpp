@@ -110,15 +110,21 @@ TEST(PathText, SmallTransformations) {
 
 TEST(GroupThousands, GroupsAndPrintsUnsigned) {
   struct {
-    unsigned long value;
+    unsigned long long value;
     const char* text;
   } cases[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {1234567, "1,234,567"},
-               {2147483648ul, "2,147,483,648"}, {4294967295ul, "4,294,967,295"}};
-  char out[24];
+               {2147483648ull, "2,147,483,648"}, {4294967295ull, "4,294,967,295"},
+               {4294967296ull, "4,294,967,296"}, {8589934591ull, "8,589,934,591"},
+               {18446744073709551615ull, "18,446,744,073,709,551,615"}};
+  char out[32];
   for (const auto& c : cases) {
     GroupThousands(out, sizeof out, c.value);
     EXPECT_STREQ(c.text, out);
   }
+  DecimalText(out, sizeof out, 4294967301ull);
+  EXPECT_STREQ("4294967301", out);
+  DecimalText(out, sizeof out, 0);
+  EXPECT_STREQ("0", out);
   GroupThousands(out, 4, 1234567);
   EXPECT_STREQ("1,2", out);
 }

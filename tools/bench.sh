@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks in a test prefix (p64 unless VX_BENCH_PREFIX=p32): the startup scan,
-# the services, active tasks and scheduled tasks listings, then the add-on, ActiveX, file-type and
-# hidden-file scans. Usage: tools/bench.sh [Run values] [rounds] [ActiveX controls]
+# Builds and runs the benchmarks in a test prefix (p64 unless VX_BENCH_PREFIX=p32). Never part of the tests.
+# Usage: tools/bench.sh [which] [arguments]
+#   scan [Run values] [rounds]          the startup scan over prepared Run values (the default)
+#   areas [rounds]                      services, active tasks and scheduled tasks listings
+#   addons [ActiveX controls] [rounds]  add-on, ActiveX, file-type and hidden-file scans
+#   reports [removals]                  removals with both reports against a silent local service
+#   all                                 each of the above with its defaults
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
+which=scan
+case "${1:-}" in scan|areas|addons|reports|all) which=$1; shift ;; esac
+targets="${which}_bench"
+[ "$which" = reports ] && targets=report_bench
+[ "$which" = all ] && targets="scan_bench areas_bench addons_bench report_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target scan_bench areas_bench addons_bench >/dev/null
+# shellcheck disable=SC2086
+cmake --build "$build" -j"$(nproc)" --target $targets >/dev/null
 export VX_HOME=$build/wine/home WINEDEBUG=-all
 . "$root/tools/wine-env.sh"
 vx_display
@@ -15,6 +25,11 @@ trap 'vx_server_stop "$build/wine/$prefix"; vx_display_stop' EXIT
 vx_prefix "$build/wine/$prefix" "$([ "$prefix" = p32 ] && echo win32 || echo win64)"
 export WINEPREFIX=$build/wine/$prefix HOME=$VX_HOME
 vx_server_start "$WINEPREFIX"
-wine "$build/bin/scan_bench.exe" "${1:-200}" "${2:-5}" </dev/null
-wine "$build/bin/areas_bench.exe" "${2:-5}" </dev/null
-wine "$build/bin/addons_bench.exe" "${3:-200}" "${2:-5}" </dev/null
+run() { echo "== $1"; wine "$build/bin/$1.exe" "${@:2}" </dev/null; }
+case "$which" in
+  scan) run scan_bench "${1:-200}" "${2:-5}" ;;
+  areas) run areas_bench "${1:-5}" ;;
+  addons) run addons_bench "${1:-200}" "${2:-5}" ;;
+  reports) run report_bench "${1:-10}" ;;
+  all) run scan_bench 200 5; run areas_bench 5; run addons_bench 200 5; run report_bench 10 ;;
+esac
