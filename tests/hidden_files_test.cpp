@@ -295,7 +295,7 @@ TEST_F(HiddenFilesTest, UnhideAndOpenInNotepad) {
   EXPECT_EQ(0, NotepadCommandLine(std::string(300, 'x').c_str(), line, sizeof line));
 
   // Windows looks for Notepad in the program's folder first: a recorder there catches the launch.
-  std::string stand = BinFolder() + "\\notepad.exe", record = BinFolder() + "\\recorder.txt";
+  std::string stand = BinFolder() + "\\notepad.exe", record = BinFolder() + "\\notepad.txt";
   DeleteFileA(record.c_str());
   ASSERT_TRUE(CopyFileA((BinFolder() + "\\recorder.exe").c_str(), stand.c_str(), FALSE));
   EXPECT_EQ(1, OpenInNotepad(file.c_str()));
@@ -304,7 +304,7 @@ TEST_F(HiddenFilesTest, UnhideAndOpenInNotepad) {
     recorded = ReadWhole(record);
   DeleteFileA(stand.c_str());
   DeleteFileA(record.c_str());
-  EXPECT_EQ("\"" + file + "\"|1", recorded);
+  EXPECT_EQ("\"" + file + "\"|1\n", recorded);
 }
 
 TEST_F(HiddenFilesTest, FolderFilesAreDeletedButNotItsSubfolders) {
