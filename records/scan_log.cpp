@@ -26,6 +26,7 @@ namespace {
 
 const char kLb[] = "\r\n";
 const DWORD kHostsBytes = 652780;
+const UINT kUpdateOptionTexts = 1050;  // + the option number
 
 struct ControlSet {
   const char* label;
@@ -383,8 +384,9 @@ void WriteAdditionalInfo(ReportFile* file) {
     DWORD option = RegReadDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update",
                                 "AUOptions");
     if (option != 0) {
-      char text[256];
-      LoadText(1050 + option, text, sizeof text);
+      // Strings 1051 to 1054 name the four options; another number has no text.
+      char text[256] = "";
+      if (option <= 4) LoadText(kUpdateOptionTexts + option, text, sizeof text);
       PutFormat(file, "VX03 - Windows Automatic Update = %d:%s%s", (int)option, text, kLb);
       PutText(file, kLb);
     }

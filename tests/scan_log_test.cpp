@@ -146,6 +146,11 @@ class ScanLogGolden : public StartupTest {
         {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Session Manager", "BootExecute"},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update", "AUOptions"},
     };
+    // Other tests may leave the prefixes changed: the log is taken over known ones.
+    for (int i = 0; i < 2; ++i) {
+      RawRead(HKEY_LOCAL_MACHINE, kPrefixKeys[i], kPrefixNames[i], &savedPrefix[i], nullptr);
+      RawWriteString(HKEY_LOCAL_MACHINE, kPrefixKeys[i], kPrefixNames[i], "http://");
+    }
     ASSERT_TRUE(PutRunValue(1, "VxTestSync", "C:\\S\\sync.exe"));
     WriteProfileStringA("windows", "run", "C:\\vx\\run.exe");
     char windows[MAX_PATH];
@@ -177,7 +182,15 @@ class ScanLogGolden : public StartupTest {
   };
   std::vector<ValueCleanup> valueCleanups;
 
+  const char* kPrefixKeys[2] = {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix",
+                                "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes"};
+  const char* kPrefixNames[2] = {"", "www"};
+  std::string savedPrefix[2];
+
   void TearDown() override {
+    for (int i = 0; i < 2; ++i)
+      RawWrite(HKEY_LOCAL_MACHINE, kPrefixKeys[i], kPrefixNames[i], REG_SZ, savedPrefix[i].data(),
+               (DWORD)savedPrefix[i].size());
     for (const auto& v : valueCleanups) RawDeleteValue(v.root, v.key, v.name);
     for (const std::string& k : createdKeys)
       RawDeleteTree(k[0] == 'U' ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, k.c_str() + 2);
