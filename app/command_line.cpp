@@ -5,10 +5,13 @@
 
 #include "areas/hidden_files.h"
 #include "platform/file_facts.h"
+#include <objbase.h>
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "records/program_report.h"
+#include "records/scan_log.h"
 #include "startup/delay.h"
 
 int HasQuitSwitch(const char* text) {
@@ -18,9 +21,51 @@ int HasQuitSwitch(const char* text) {
   return 0;
 }
 
+// Position of a switch in the text, any letter case; -1 when absent.
+static int FindSwitch(const char* text, const char* word) {
+  size_t n = strlen(word);
+  for (size_t i = 0; text[i]; ++i)
+    if (_strnicmp(text + i, word, n) == 0) return (int)i;
+  return -1;
+}
+
+int SwitchArgument(const char* text, const char* word, char* out, size_t cap) {
+  out[0] = 0;
+  int at = FindSwitch(text, word);
+  if (at < 0) return 0;
+  const char* p = text + at + strlen(word);
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '"') {
+    const char* close = strchr(p + 1, '"');
+    CopyTextN(out, cap, p + 1, close ? (size_t)(close - p - 1) : strlen(p + 1));
+  } else {
+    size_t length = 0;
+    while (p[length] && p[length] != ' ' && p[length] != '\t') ++length;
+    CopyTextN(out, cap, p, length);
+  }
+  return out[0] != 0;
+}
+
 StartRequest ParseCommandLine(const char* text, int startTab) {
-  StartRequest request = {START_RUN, startTab < 6026 ? 6026 : startTab, 0};
+  StartRequest request = {START_RUN, startTab < 6026 ? 6026 : startTab, 0, ""};
   if (!text || !text[0]) return request;
+
+  // The unattended reports come first, and the switch met first on the line wins, so that a path
+  // holding another switch's word ("C:\my-reports") is only ever a path.
+  static const struct {
+    const char* word;
+    StartAction action;
+  } kUnattended[] = {{"-ScanLog", START_SCANLOG}, {"-Report", START_REPORT}, {"-Spreadsheet", START_SPREADSHEET}};
+  int first = -1;
+  for (const auto& u : kUnattended) {
+    int at = FindSwitch(text, u.word);
+    if (at >= 0 && (first < 0 || at < first)) {
+      first = at;
+      request.action = u.action;
+      SwitchArgument(text + at, u.word, request.path, sizeof request.path);
+    }
+  }
+  if (first >= 0) return request;
 
   static const struct {
     const char* word;
@@ -112,4 +157,31 @@ void WriteUrlPrefixes() {
   RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes", "www", prefix);
   RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix", "", prefix);
   RegSelectView(0);
+}
+
+int RunUnattendedReport(const StartRequest& request) {
+  if (!request.path[0]) return kExitNoPath;
+  // The reports name the program as its sheet does once it is open.
+  CopyText(ApplicationTitle, "VandrelixToGo Edition");
+  StartupInit();
+  CoInitialize(nullptr);  // the scheduled tasks are read through COM
+  int written = 0;
+  switch (request.action) {
+    case START_SCANLOG:
+      written = WriteScanLogFile(request.path);
+      break;
+    case START_REPORT: {
+      size_t n = strlen(request.path);
+      int text = n >= 4 && lstrcmpiA(request.path + n - 4, ".txt") == 0;
+      written = WritePageReportFile(request.path, text ? kReportText : kReportHtml);
+      break;
+    }
+    case START_SPREADSHEET:
+      written = WriteSpreadsheetFile(request.path);
+      break;
+    default:
+      break;
+  }
+  CoUninitialize();
+  return written ? kExitWritten : kExitNotWritten;
 }

@@ -11,6 +11,7 @@
 #include "platform/settings.h"
 #include "platform/file_facts.h"
 #include "platform/text.h"
+#include "records/settings_export.h"
 #include "startup/detected.h"
 #include "startup/items.h"
 
@@ -33,6 +34,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     case START_SETPREFIX:
       WriteUrlPrefixes();
       return 0;
+    case START_REGREPAIR:
+      ImportRepairFile();
+      return 0;
+    case START_SCANLOG:
+    case START_REPORT:
+    case START_SPREADSHEET:
+      return RunUnattendedReport(request);
     default:
       break;
   }

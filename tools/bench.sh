@@ -5,15 +5,17 @@
 #   areas [rounds]                      services, active tasks and scheduled tasks listings
 #   addons [ActiveX controls] [rounds]  add-on, ActiveX, file-type and hidden-file scans
 #   reports [removals]                  removals with both reports against a silent local service
+#   unattended [rounds]                 the -ScanLog, -Report and -Spreadsheet runs of the real program
 #   all                                 each of the above with its defaults
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
 which=scan
-case "${1:-}" in scan|areas|addons|reports|all) which=$1; shift ;; esac
+case "${1:-}" in scan|areas|addons|reports|unattended|all) which=$1; shift ;; esac
 targets="${which}_bench"
 [ "$which" = reports ] && targets=report_bench
+[ "$which" = unattended ] && targets=VandrelixEx
 [ "$which" = all ] && targets="scan_bench areas_bench addons_bench report_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
 # shellcheck disable=SC2086
@@ -31,5 +33,17 @@ case "$which" in
   areas) run areas_bench "${1:-5}" ;;
   addons) run addons_bench "${1:-200}" "${2:-5}" ;;
   reports) run report_bench "${1:-10}" ;;
+  unattended)
+    out=$(mktemp -d)
+    for switch in -ScanLog:Kelvrask.log -Report:report.html -Report:report.txt -Spreadsheet:report.csv; do
+      total=0; worst=0
+      for _ in $(seq "${1:-5}"); do
+        start=$(date +%s%N)
+        wine "$build/bin/VandrelixEx.exe" "${switch%%:*}" "Z:${out//\//\\}\\${switch#*:}" </dev/null
+        ms=$(( ($(date +%s%N) - start) / 1000000 )); total=$((total + ms)); [ $ms -gt $worst ] && worst=$ms
+      done
+      echo "${switch%%:*} ${switch#*:}: mean $((total / ${1:-5})) ms, worst $worst ms ($(stat -c %s "$out/${switch#*:}") bytes)"
+    done
+    rm -rf "$out" ;;
   all) run scan_bench 200 5; run areas_bench 5; run addons_bench 200 5; run report_bench 10 ;;
 esac

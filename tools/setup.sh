@@ -12,6 +12,7 @@ pkgs=(
   wine wine64 wine32:i386 libwine:i386
   xvfb xauth x11-utils imagemagick fonts-wine
   googletest
+  chntpw libparse-win32registry-perl chromium   # outside readers of the reports and the .reg export
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
