@@ -12,10 +12,12 @@
 #include "platform/file_facts.h"
 #include "platform/text.h"
 #include "startup/detected.h"
+#include "ui/sheet.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   AppInstance = instance;
   FirstDetectedHook = FirstDetectedOfFile;
+  PlaceDialogHook = PlaceDialogBySettings;
   if (LoadText(9, MainWindowClass, sizeof MainWindowClass) == 0) return 0;
   if (LoadText(833, ApplicationTitle, sizeof ApplicationTitle) == 0) return 0;
 
