@@ -115,14 +115,12 @@ int CommandAvailable(int command) {
   return 1;
 }
 
-int ItemContextMenu(HWND page, int pageId, int row) {
-  HWND list = FindWindowExA(page, nullptr, WC_LISTVIEWA, nullptr);
-  int item = list ? RowItemIndex(list, row) : -1;
-  if (item < 0 || item >= StartupItemCount) return 0;
+HMENU BuildItemMenu(int pageId, int item) {
+  if (item < 0 || item >= StartupItemCount) return nullptr;
   const MenuRow* menuRow = nullptr;
   for (const auto& candidate : kMenuRows)
     if (candidate.pageId == pageId) menuRow = &candidate;
-  if (!menuRow) return 0;
+  if (!menuRow) return nullptr;
   int code = GetItemLocation(item);
   HMENU menu = CreatePopupMenu();
   for (const MenuEntry& entry : menuRow->entries) {
@@ -150,6 +148,13 @@ int ItemContextMenu(HWND page, int pageId, int row) {
     }
   }
   AddCommonTail(menu, menuRow->withLog);
+  return menu;
+}
+
+int ItemContextMenu(HWND page, int pageId, int row) {
+  HWND list = FindWindowExA(page, nullptr, WC_LISTVIEWA, nullptr);
+  HMENU menu = BuildItemMenu(pageId, list ? RowItemIndex(list, row) : -1);
+  if (!menu) return 0;
   POINT at;
   GetCursorPos(&at);
   SetForegroundWindow(GetAncestor(page, GA_ROOT));

@@ -7,6 +7,8 @@
 // Shows the menu of the list row (a row of the page's list view) at the cursor; the chosen command
 // reaches the page as WM_COMMAND. 1 when shown, 0 when the row maps to no item.
 int ItemContextMenu(HWND page, int pageId, int row);
+// The menu itself, for an item of the table (null for a page without a row); the caller destroys it.
+HMENU BuildItemMenu(int pageId, int item);
 // Whether a command's work is available in this build (menu entries of others are greyed or left out).
 int CommandAvailable(int command);
 

@@ -35,6 +35,8 @@ struct SortRule {
 
 const SortRule kSortRules[] = {
     {6026, "SortStartup", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0x0F},
+    // Delayed start: title, file name, kind, and the delay compared as the number it is.
+    {6055, "SortPrograms", 4, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_NUMBER}, 0},
 };
 
 // The sort key of each page as the user last chose it; read from the options the first time.
@@ -100,6 +102,7 @@ void ClearListRows() {
 }
 
 int AddListColumn(HWND list, int column, const char* title, int pageId, double fraction) {
+  if (!list) return 0;
   RECT r;
   GetWindowRect(list, &r);
   int width = (int)(fraction * (double)((r.right - r.left) - GetSystemMetrics(SM_CYVSCROLL)));
@@ -115,7 +118,7 @@ int AddListColumn(HWND list, int column, const char* title, int pageId, double f
   c.cx = width;
   c.pszText = (char*)title;
   c.iSubItem = column;
-  return SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&c) >= 0 ? 1 : 0;
+  return SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&c) == column ? 1 : 0;
 }
 
 void AddListColumns(HWND list, const ListSpec* spec) {
@@ -255,6 +258,8 @@ int SavedSortKey(int pageId) {
   }
   return memory->key;
 }
+
+void ForgetSortKeys() { memset(sortMemory, 0, sizeof sortMemory); }
 
 void SortListNow(HWND list, int pageId, int column) {
   const SortRule* rule = RuleOf(pageId, nullptr);

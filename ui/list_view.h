@@ -61,6 +61,7 @@ void SelectOnlyRow(HWND list, int row);
 // Sorting. The direction flags are shared by column index, whichever page shows the list.
 extern int SortDirection[kMaxListColumns];
 int SavedSortKey(int pageId);  // 0: keep the fill order; n: sort by column n - 1
+void ForgetSortKeys();         // after the options are read again: the next fill reads the saved keys
 void SortListByColumn(HWND list, int pageId, int column);  // a column click: sort, flip, remember
 void SortListNow(HWND list, int pageId, int column);       // sort with the column's present direction
 int CALLBACK CompareListRows(LPARAM first, LPARAM second, LPARAM column);
