@@ -92,7 +92,64 @@ void ResetPool() {
 
 const SortRule* activeRule = nullptr;
 
+// The program facts of the fill in progress, found by their path through an open-addressed index.
+struct CachedFacts {
+  char program[260];
+  ProgramFacts facts;
+};
+CachedFacts* cached = nullptr;
+int cachedCount = 0, cachedCapacity = 0;
+int* cacheIndex = nullptr;  // slot -> entry + 1, 0 when free
+unsigned cacheSlots = 0;
+
+void BeginFactsCache(int rowCount) {
+  cachedCapacity = rowCount > 0 ? rowCount : 1;
+  cached = (CachedFacts*)calloc((size_t)cachedCapacity, sizeof(CachedFacts));
+  cacheSlots = 16;
+  while (cacheSlots < (unsigned)cachedCapacity * 2) cacheSlots *= 2;
+  cacheIndex = (int*)calloc(cacheSlots, sizeof(int));
+  cachedCount = 0;
+}
+
+void EndFactsCache() {
+  free(cached);
+  free(cacheIndex);
+  cached = nullptr;
+  cacheIndex = nullptr;
+  cachedCount = cachedCapacity = 0;
+  cacheSlots = 0;
+}
+
 }  // namespace
+
+const ProgramFacts* ProgramFactsOf(const char* program, int versionField) {
+  static ProgramFacts uncached;
+  CachedFacts* entry = nullptr;
+  unsigned slot = 0;
+  if (cached && cacheIndex) {
+    for (slot = HashNoCase(program) & (cacheSlots - 1); cacheIndex[slot]; slot = (slot + 1) & (cacheSlots - 1)) {
+      CachedFacts* candidate = &cached[cacheIndex[slot] - 1];
+      if (lstrcmpiA(candidate->program, program) == 0) return &candidate->facts;
+    }
+    if (cachedCount < cachedCapacity) entry = &cached[cachedCount];
+  }
+  ProgramFacts* facts = entry ? &entry->facts : &uncached;
+  char probe[260];
+  CopyText(probe, program);
+  facts->exists = program[0] && FileExists(probe);
+  facts->version[0] = 0;
+  if (facts->exists && versionField >= 0 && versionField < VF_COUNT) {
+    static VersionFields fields;
+    GetVersionFields(program, &fields);
+    CopyText(facts->version, fields.field[versionField]);
+  }
+  facts->image = AddIconOfFile(program, facts->exists, 0, 0);
+  if (entry) {
+    CopyText(entry->program, program);
+    cacheIndex[slot] = ++cachedCount;
+  }
+  return facts;
+}
 
 void ClearListRows() {
   free(pool);
@@ -201,6 +258,7 @@ int FillList(HWND list, const ListSpec* spec) {
   CreateListImages(list, 0);
   ResetPool();
 
+  BeginFactsCache(StartupItemCount);
   SortMemory* memory = nullptr;
   const SortRule* rule = RuleOf(spec->pageId, &memory);
   int columns = spec->columnCount < kMaxListColumns ? spec->columnCount : kMaxListColumns;
@@ -238,6 +296,7 @@ int FillList(HWND list, const ListSpec* spec) {
       row->key[c] = KeepText(key);
     }
   }
+  EndFactsCache();
   if (rule && memory) {
     int sortKey = SavedSortKey(spec->pageId);
     if (sortKey > 0 && sortKey <= rule->columns) SortListNow(list, spec->pageId, sortKey - 1);

@@ -34,6 +34,16 @@ struct ListSpec {
   int (*disabled)(int item);      // for the disabled-last rule; null: never
 };
 
+// What a list shows about a program file, read once per fill however many rows start that program:
+// whether it exists, its icon (slot 0) and one version field (VF_*, or -1 for none). Valid until the
+// next fill; only during a fill.
+struct ProgramFacts {
+  int exists;
+  int image;
+  char version[260];
+};
+const ProgramFacts* ProgramFactsOf(const char* program, int versionField);
+
 // Fills the list from the item table: redraw off, rows rebuilt with their texts and icons, keys kept,
 // then sorted by the page's saved sort key. Returns the number of rows.
 int FillList(HWND list, const ListSpec* spec);

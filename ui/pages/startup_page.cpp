@@ -39,28 +39,20 @@ enum {
   IDC_MONITOR_TIME = 1603,
 };
 
-// What a row's texts need from the item's program file, read once per row while the list fills.
+// What a row's texts need, read once per row while the list fills; the program's own facts once per
+// program.
 struct RowFacts {
   char program[260];  // ExeFromCommand of the item's file
-  int exists;
+  const ProgramFacts* file;
   int disabled;
-  char company[260];
   char detected[24];
 } facts;
-VersionFields version;
 
 void GatherFacts(int item) {
   char file[260] = "";
   GetItemFile(item, file);
   ExeFromCommand(file, facts.program);
-  char probe[260];
-  CopyText(probe, facts.program);
-  facts.exists = facts.program[0] && FileExists(probe);
-  facts.company[0] = 0;
-  if (facts.exists) {
-    GetVersionFields(facts.program, &version);
-    CopyText(facts.company, version.field[VF_CompanyName]);
-  }
+  facts.file = ProgramFactsOf(facts.program, VF_CompanyName);
   facts.disabled = IsItemDisabled(item);
   // This edition writes no dates; a second look finds one only when the record step wrote it.
   if (!GetFirstDetected(facts.program, 1, facts.detected)) {
@@ -71,7 +63,7 @@ void GatherFacts(int item) {
 }
 
 int RowDisabled(int) { return facts.disabled; }
-int RowImage(int) { return AddIconOfFile(facts.program, facts.exists, 0, 0); }
+int RowImage(int) { return facts.file->image; }
 
 void TitleText(int item, char* out, size_t cap) {
   char title[128] = "";
@@ -93,14 +85,14 @@ void CommandText(int item, char* out, size_t cap) {
 }
 
 void CompanyText(int, char* out, size_t cap) {
-  if (!facts.exists) {
+  if (!facts.file->exists) {
     LoadText(730, out, (int)cap);
   } else {
-    CopyText(out, cap, facts.company);
+    CopyText(out, cap, facts.file->version);
   }
 }
 
-void CompanyKey(int, char* out, size_t cap) { CopyText(out, cap, facts.company); }
+void CompanyKey(int, char* out, size_t cap) { CopyText(out, cap, facts.file->version); }
 
 void TypeText(int item, char* out, size_t cap) {
   if (facts.disabled) {
@@ -473,6 +465,7 @@ const ListSpec kStartupList = {kPageId, kColumns, 5, GatherFacts, RowImage, RowD
 
 int FillStartupList(HWND page) {
   SheetBusyScope busy;
+  DisabledMarkersTaken markers;  // the scan and every row ask for markers
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   ScanStartupPrograms(1);
   HWND list = ListOf(page);
