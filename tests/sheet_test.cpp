@@ -2,6 +2,7 @@
 // the real registry and files.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -176,7 +177,16 @@ TEST_F(StartupPageTest, ColumnsShowTitleCommandCompanyTypeAndDate) {
   ExeFromCommand((bin + "\\vf_operating_system.dll,Entry").c_str(), program);
   RawWriteString(HKEY_CURRENT_USER, "Software\\Orvenn Studios\\Detected\\Startup", program, "07/04/2026 1:05 PM");
 
-  ASSERT_GE(FillStartupList(frame), 4);
+  // A shortcut in the user's Startup folder (its item's flag says "the user's folder").
+  char startup[MAX_PATH] = "";
+  ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, SHGFP_TYPE_CURRENT, startup));
+  std::string link = std::string(startup) + "\\VxTest Link.lnk";
+  ASSERT_EQ(1, CreateShortcut(link.c_str(), (bin + "\\vf_with_icon.exe").c_str(), "", "VxTest Link"));
+
+  int rows = FillStartupList(frame);
+  DeleteFileA(link.c_str());
+  ASSERT_GE(rows, 5);
+  EXPECT_EQ((Texts{"VxTest Link", "vf_with_icon.exe", "Icon Company", "STARTUP_FOLDER", ""}), Row("VxTest Link"));
   EXPECT_EQ((Texts{"VxTest Icon", "vf_with_icon.exe /x", "Icon Company", "HKCU_RUN", ""}), Row("VxTest Icon"));
   EXPECT_EQ((Texts{"VxTest Gone", "gone.exe -q", "File Does Not Exist", "HKCU_RUN", ""}), Row("VxTest Gone"));
   EXPECT_EQ((Texts{"VxTest Dll", "RunDLL32.exe vf_operating_system.dll,Entry", "Fixture Corporation", "HKCU_RUN",

@@ -101,9 +101,12 @@ void RaiseOpenSheet(HWND owner, int commandId) {
   BringWindowToTop(owner);
   SetForegroundWindow(owner);
   // The owner is disabled while the sheet is up; its foremost popup (the sheet, or a question on
-  // top of it) is what the user asked to see.
+  // top of it) is what the user asked to see, and it may already count as the foreground window.
   HWND popup = GetLastActivePopup(owner);
-  if (popup && popup != owner) SetForegroundWindow(popup);
+  if (popup && popup != owner) {
+    BringWindowToTop(popup);
+    SetForegroundWindow(popup);
+  }
 }
 
 void ForgetSheet() {

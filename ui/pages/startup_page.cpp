@@ -80,7 +80,10 @@ void FilePartText(int item, char* out, size_t cap) {
 void CommandText(int item, char* out, size_t cap) {
   char part[260];
   FilePartText(item, part, sizeof part);
-  CopyText(out, cap, GetItemFlag(item) == 1 ? "RunDLL32.exe " : "");
+  // Flag 1 means "started through RUNDLL32" only for registry entries; a Startup-folder item carries
+  // its folder's root in it instead.
+  int rundll = GetItemFlag(item) == 1 && IsRunFamilyCode(GetItemLocation(item));
+  CopyText(out, cap, rundll ? "RunDLL32.exe " : "");
   AppendText(out, cap, part);
 }
 
@@ -337,6 +340,10 @@ void UpdateSelection(HWND page) {
 void Activate(HWND page) {
   CurrentPageId = kPageId;
   CreateActivePage(page);
+  // The columns take their widths from the list as the frame has laid it out, once.
+  HWND list = ListOf(page);
+  HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+  if (header && SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) == 0) AddListColumns(list, &kStartupList);
   EnableWindow(GetDlgItem(page, IDC_SHOW_ALL), TRUE);
   FillStartupList(page);
   SetMonitorImage(page);
@@ -358,9 +365,7 @@ void Initialise(HWND page) {
   EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
   EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
   EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
-  HWND list = ListOf(page);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  AddListColumns(list, &kStartupList);
+  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
 }
 
