@@ -170,10 +170,15 @@ TEST_F(StartupPageE2E, SortsByAColumnBothWaysWithDisabledEntriesLast) {
 
 TEST_F(StartupPageE2E, SecondStartRaisesTheOpenSheetAndQuitEndsEverything) {
   ASSERT_TRUE(PutRunValue(11, "VxTest Raise", Command("-raise").c_str()));
+  // A saved place off the screen's right edge comes back at its left edge.
+  RawWriteString(HKEY_CURRENT_USER, "Software\\Orvenn Studios\\Vandrelix", "xPos", "99999");
+  RawWriteString(HKEY_CURRENT_USER, "Software\\Orvenn Studios\\Vandrelix", "yPos", "40");
   Open("VxTest Raise");
-  // Another program's window in front of it, as when the user works elsewhere.
   RECT place;
   GetWindowRect(sheet, &place);
+  EXPECT_EQ(0, place.left);
+  EXPECT_EQ(40, place.top);
+  // Another program's window in front of it, as when the user works elsewhere.
   HWND cover = CreateWindowExA(WS_EX_NOACTIVATE, "Static", "cover", WS_POPUP | WS_BORDER, place.left, place.top,
                                place.right - place.left, place.bottom - place.top, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, cover);

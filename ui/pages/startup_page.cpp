@@ -170,8 +170,7 @@ void ToggleSelected(HWND page, int enable) {
   for (int i = 0; i < count; ++i) {
     ItemTexts texts;
     ReadItem(items[i], &texts);
-    // Disabling first ends the running program (asking when one row is selected) once the active
-    // tasks' operations are in this build.
+    // (Disable: ending the running program first, asking for one row, goes here with active tasks.)
     int marker = ReadDisabledMarker(texts.title);
     if (enable ? marker != 0 : marker == 0) ToggleStartupItem(texts.title, texts.file, texts.command, texts.code);
   }
@@ -193,8 +192,7 @@ void RemoveSelected(HWND page) {
       RemoveAdvancedItem(page, texts.title, texts.file, texts.command, texts.code);
       continue;
     }
-    // Ending the running program goes first here (asking for one row, not for several) once the
-    // active tasks' operations are in this build.
+    // (Ending the running program first, asking for one row only, goes here with active tasks.)
     if (count == 1) {
       char pattern[1024], question[1400];
       LoadText(15, pattern, sizeof pattern);
