@@ -30,8 +30,8 @@ const ListColumn kColumns[] = {
     {627, 0.35, Cell<0>, nullptr}, {628, 0.25, Cell<1>, nullptr}, {699, 0.22, Cell<2>, nullptr},
     {714, 0.15, Cell<3>, nullptr}, {912, 0.01, Cell<4>, nullptr},
 };
-const ListSpec kStartupSpec = {6026, kColumns, 5, nullptr, nullptr, Disabled};
-const ListSpec kDelaySpec = {6055, kColumns, 4, nullptr, nullptr, nullptr};
+const PageList kStartupPage = {6026, kColumns, 5, nullptr, nullptr, Disabled};
+const PageList kDelayPage = {6055, kColumns, 4, nullptr, nullptr, nullptr};
 
 class ListViewTest : public VxTest {
  protected:
@@ -61,15 +61,15 @@ class ListViewTest : public VxTest {
     while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
     }
   }
-  void Fill(const std::vector<Source>& rows, const ListSpec& spec = kStartupSpec) {
+  void Fill(const std::vector<Source>& rows, const PageList& pageList = kStartupPage) {
     source = rows;
     ClearStartupItems();
     for (size_t i = 0; i < rows.size(); ++i) {
       char title[16] = "row", empty[4] = "";
       AddStartupItem(title, empty, empty, empty, 11, 0);
     }
-    AddListColumns(list, &spec);
-    ASSERT_EQ((int)rows.size(), FillList(list, &spec));
+    AddListColumns(list, &pageList);
+    ASSERT_EQ((int)rows.size(), FillList(list, &pageList));
   }
   std::vector<std::string> Order(int column = 0) {
     std::vector<std::string> texts;
@@ -148,13 +148,13 @@ TEST_F(ListViewTest, TheChosenColumnSortsTheNextFillAndDirectionsAreShared) {
 
   // Another page's list uses the same flag for its column 0.
   RemoveColumns();
-  Fill({{{"p"}, 0}, {{"q"}, 0}}, kDelaySpec);
+  Fill({{{"p"}, 0}, {{"q"}, 0}}, kDelayPage);
   SortListByColumn(list, 6055, 0);
   EXPECT_EQ((Texts{"q", "p"}), Order());
 }
 
 TEST_F(ListViewTest, DelaysCompareAsNumbers) {
-  Fill({{{"a", "", "", "300"}, 0}, {{"b", "", "", "5"}, 0}, {{"c", "", "", "40"}, 0}}, kDelaySpec);
+  Fill({{{"a", "", "", "300"}, 0}, {{"b", "", "", "5"}, 0}, {{"c", "", "", "40"}, 0}}, kDelayPage);
   SortListByColumn(list, 6055, 3);
   EXPECT_EQ((Texts{"b", "c", "a"}), Order());
   SortListByColumn(list, 6055, 3);
@@ -165,7 +165,7 @@ TEST_F(ListViewTest, ColumnWidthsFollowTheirFractionUnlessOneWasSaved) {
   RawWriteString(HKEY_CURRENT_USER, kOptions, "Column16026", "123");
   RawWriteString(HKEY_CURRENT_USER, kOptions, "Column26026", "0");
   RawWriteString(HKEY_CURRENT_USER, kOptions, "Column36026", "wide");
-  AddListColumns(list, &kStartupSpec);
+  AddListColumns(list, &kStartupPage);
   int usable = 420 - GetSystemMetrics(SM_CYVSCROLL);
   EXPECT_EQ((int)(0.35 * usable), (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
   EXPECT_EQ(123, (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0));

@@ -178,11 +178,11 @@ int AddListColumn(HWND list, int column, const char* title, int pageId, double f
   return SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&c) == column ? 1 : 0;
 }
 
-void AddListColumns(HWND list, const ListSpec* spec) {
-  for (int c = 0; c < spec->columnCount && c < kMaxListColumns; ++c) {
+void AddListColumns(HWND list, const PageList* pageList) {
+  for (int c = 0; c < pageList->columnCount && c < kMaxListColumns; ++c) {
     char title[128];
-    LoadText(spec->columns[c].titleId, title, sizeof title);
-    AddListColumn(list, c, title, spec->pageId, spec->columns[c].fraction);
+    LoadText(pageList->columns[c].titleId, title, sizeof title);
+    AddListColumn(list, c, title, pageList->pageId, pageList->columns[c].fraction);
   }
 }
 
@@ -249,7 +249,7 @@ int AddFileIcon(const char* command, int iconNumber, int slot) {
   return AddIconOfFile(path, FileExists(probe), iconNumber, slot);
 }
 
-int FillList(HWND list, const ListSpec* spec) {
+int FillList(HWND list, const PageList* pageList) {
   SheetBusyScope busy;
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -260,17 +260,17 @@ int FillList(HWND list, const ListSpec* spec) {
 
   BeginFactsCache(StartupItemCount);
   SortMemory* memory = nullptr;
-  const SortRule* rule = RuleOf(spec->pageId, &memory);
-  int columns = spec->columnCount < kMaxListColumns ? spec->columnCount : kMaxListColumns;
+  const SortRule* rule = RuleOf(pageList->pageId, &memory);
+  int columns = pageList->columnCount < kMaxListColumns ? pageList->columnCount : kMaxListColumns;
   for (int i = 0; i < StartupItemCount; ++i) {
-    if (spec->gather) spec->gather(i);
+    if (pageList->gather) pageList->gather(i);
     ListRow* row = &rows[i];
     row->filled = 1;
-    row->disabled = spec->disabled ? spec->disabled(i) : 0;
-    int image = spec->image ? spec->image(i) : 0;
+    row->disabled = pageList->disabled ? pageList->disabled(i) : 0;
+    int image = pageList->image ? pageList->image(i) : 0;
     for (int c = 0; c < columns; ++c) {
       char shown[260] = "", key[260] = "";
-      spec->columns[c].text(i, shown, sizeof shown);
+      pageList->columns[c].text(i, shown, sizeof shown);
       if (c == 0) {
         InsertListItem(list, shown, i, image);
       } else {
@@ -282,8 +282,8 @@ int FillList(HWND list, const ListSpec* spec) {
       }
       KeyKind kind = rule && c < rule->columns ? rule->kind[c] : KEY_NONE;
       if (kind == KEY_NONE) continue;
-      if (spec->columns[c].key) {
-        spec->columns[c].key(i, key, sizeof key);
+      if (pageList->columns[c].key) {
+        pageList->columns[c].key(i, key, sizeof key);
       } else {
         CopyText(key, shown);
       }
@@ -298,8 +298,8 @@ int FillList(HWND list, const ListSpec* spec) {
   }
   EndFactsCache();
   if (rule && memory) {
-    int sortKey = SavedSortKey(spec->pageId);
-    if (sortKey > 0 && sortKey <= rule->columns) SortListNow(list, spec->pageId, sortKey - 1);
+    int sortKey = SavedSortKey(pageList->pageId);
+    if (sortKey > 0 && sortKey <= rule->columns) SortListNow(list, pageList->pageId, sortKey - 1);
   }
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);

@@ -1,7 +1,7 @@
 // The report lists of the pages: columns and their widths, rows that carry their item's table index,
 // the small-icon image lists, selection helpers and sorting by a clicked column.
 //
-// A page describes its list with a ListSpec: its column table (title string, width fraction, how a
+// A page describes its list with a PageList: its column table (title string, width fraction, how a
 // row's text and sort key are made) and the steps FillList runs once per item. FillList makes every
 // text and sort key of a row once, keeps the keys in a process-wide row store indexed by table index,
 // and inserts the row. Sorting compares those stored keys only, so sorting and redrawing read no file
@@ -25,7 +25,7 @@ struct ListColumn {
   void (*key)(int item, char* out, size_t cap);  // null: the shown text is the key
 };
 
-struct ListSpec {
+struct PageList {
   int pageId;
   const ListColumn* columns;
   int columnCount;
@@ -46,12 +46,12 @@ const ProgramFacts* ProgramFactsOf(const char* program, int versionField);
 
 // Fills the list from the item table: redraw off, rows rebuilt with their texts and icons, keys kept,
 // then sorted by the page's saved sort key. Returns the number of rows.
-int FillList(HWND list, const ListSpec* spec);
+int FillList(HWND list, const PageList* pageList);
 void ClearListRows();  // forgets the kept keys (the item table was emptied)
 
 int AddListColumn(HWND list, int column, const char* title, int pageId, double fraction);
 int InsertListItem(HWND list, const char* text, int item, int image);
-void AddListColumns(HWND list, const ListSpec* spec);  // once, when the page is made
+void AddListColumns(HWND list, const PageList* pageList);  // once, when the page is made
 
 // Small-icon image lists, two slots; image 0 of each is the program icon.
 extern HIMAGELIST ListImageList[2];

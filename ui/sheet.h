@@ -13,7 +13,7 @@
 //  3. Add one row to kSheetPages in ui/sheet.cpp (template, icon, title string, procedure, command
 //     id, presence rule, and the refresh to run when a request raises the sheet on that page) and
 //     declare the procedure beside the table.
-//  4. The list: a ListSpec with its column table in the page file and, when the page sorts, one
+//  4. The list: a PageList with its column table in the page file and, when the page sorts, one
 //     row in kSortRules of ui/list_view.cpp (ui/list_view.h says how).
 //  5. The right-click menu: the page's row of kMenuRows in ui/item_menu.cpp is usually there
 //     already; a command the page cannot carry out yet is listed in kNotYetAvailable there.

@@ -464,7 +464,7 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 
 }  // namespace
 
-const ListSpec kStartupList = {kPageId, kColumns, 5, GatherFacts, RowImage, RowDisabled};
+const PageList kStartupList = {kPageId, kColumns, 5, GatherFacts, RowImage, RowDisabled};
 
 int FillStartupList(HWND page) {
   SheetBusyScope busy;

@@ -9,7 +9,7 @@ INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
 
 // Scans the startup places and fills the page's list (control 1000). Returns the number of rows.
 int FillStartupList(HWND page);
-extern const ListSpec kStartupList;
+extern const PageList kStartupList;
 
 enum {
   IDC_STARTUP_LIST = 1000,
