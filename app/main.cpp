@@ -14,11 +14,13 @@
 #include "records/settings_export.h"
 #include "startup/detected.h"
 #include "startup/items.h"
+#include "ui/sheet.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   AppInstance = instance;
   FirstDetectedHook = FirstDetectedOfFile;
   ClearItemTableHook = ClearStartupItems;
+  PlaceDialogHook = PlaceDialogBySettings;
   if (LoadText(9, MainWindowClass, sizeof MainWindowClass) == 0) return 0;
   if (LoadText(833, ApplicationTitle, sizeof ApplicationTitle) == 0) return 0;
 

@@ -11,10 +11,9 @@
 #include "startup/delay.h"
 #include "startup/items.h"
 #include "startup/toggle.h"
+#include "ui/sheet.h"
 
 char MainWindowClass[32] = "";
-HFONT SharedFonts[kFontCount];
-HBITMAP SharedBitmaps[kBitmapCount];
 
 int RegisterMainWindowClass(HINSTANCE instance) {
   WNDCLASSA windowClass;
@@ -62,8 +61,8 @@ int CreateSharedFonts() {
 }
 
 int LoadSharedBitmaps(HINSTANCE instance) {
-  static const int kIds[kBitmapCount] = {133, 134, 135, 154, 155, 156, 193, 158, 159, 160};
-  for (int i = 0; i < kBitmapCount; ++i) SharedBitmaps[i] = LoadBitmapA(instance, MAKEINTRESOURCEA(kIds[i]));
+  for (int i = 0; i < kBitmapCount; ++i)
+    SharedBitmaps[i] = LoadBitmapA(instance, MAKEINTRESOURCEA(kSharedBitmapIds[i]));
   return 1;
 }
 
@@ -71,16 +70,44 @@ static void Teardown() {
   static int done = 0;  // WM_CLOSE and WM_DESTROY may both arrive
   if (done) return;
   done = 1;
-  if (StartupItemCount > 0) ClearStartupItems();
+  ClearStartupItems();
   CoUninitialize();
   SaveOptions();
   PostQuitMessage(0);
 }
 
+// A quit asked for while the sheet is open ends the sheet first; the window goes once the sheet's
+// own loop has returned.
+static int quitAfterSheet = 0;
+
+static void Quit(HWND window) {
+  if (CurrentPageId != 0) {
+    quitAfterSheet = 1;
+    CloseSheet();
+    return;
+  }
+  DestroyWindow(window);
+}
+
+static void OpenPage(HWND window, int command) {
+  OpenPropertySheet(window, command);
+  if (quitAfterSheet && CurrentPageId == 0) {
+    quitAfterSheet = 0;
+    DestroyWindow(window);
+  }
+}
+
 static void HandleCommand(HWND window, int command) {
   switch (command) {
+    case 6026: case 6027: case 6028: case 6029: case 6033: case 6038: case 6039: case 6040:
+    case 6042: case 6052: case 6055: case 6056: case 6060: case 6061:
+      OpenPage(window, command);
+      break;
     case 6030:
-      DestroyWindow(window);
+      Quit(window);
+      break;
+    case 1359:
+      RestartIntoRepair();  // chosen in a page's context menu
       break;
     case 6031:
       // The companion's start with Windows, for the current user: the opposite of what is there now.
@@ -100,7 +127,7 @@ static void HandleCommand(HWND window, int command) {
     case 6048:
       OptionSet[OPT_ConfirmExit] = ReadOption("ConfirmExit", 0);
       if (OptionSet[OPT_ConfirmExit] == 0) {
-        DestroyWindow(window);
+        Quit(window);
       } else if (!FindWindowA("Vandrelix", nullptr)) {
         WinExec("Vandrelix.exe", SW_SHOW);
       } else {
@@ -108,8 +135,7 @@ static void HandleCommand(HWND window, int command) {
       }
       break;
     default:
-      // Page commands: taken by the property sheet once it is open.
-      break;
+      break;  // the other page commands are accepted and ignored
   }
 }
 
@@ -123,7 +149,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       HandleCommand(window, LOWORD(wParam));
       return 0;
     case WM_SYSCOMMAND:
-      // No default processing: the window never moves, sizes or closes through its system menu.
+      // A click on the task-bar button opens the sheet at its first page, or raises it. No default
+      // processing: the window never moves, sizes or closes through its system menu.
+      if ((wParam & 0xFFF0) == SC_MAXIMIZE || (wParam & 0xFFF0) == SC_RESTORE) OpenPage(window, 0);
       return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

@@ -4,10 +4,6 @@
 
 extern char MainWindowClass[32];
 
-enum { kFontCount = 11, kBitmapCount = 10 };
-extern HFONT SharedFonts[kFontCount];
-extern HBITMAP SharedBitmaps[kBitmapCount];
-
 int RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
 int CreateSharedFonts();

@@ -16,6 +16,29 @@ HINSTANCE AppInstance = nullptr;
 HWND MainWindow = nullptr;
 char ApplicationTitle[32] = "";
 
+HFONT SharedFonts[kFontCount];
+HBITMAP SharedBitmaps[kBitmapCount];
+const int kSharedBitmapIds[kBitmapCount] = {133, 134, 135, 154, 155, 156, 193, 158, 159, 160};
+
+HBITMAP SharedBitmapOf(int resourceId) {
+  for (int i = 0; i < kBitmapCount; ++i) {
+    if (kSharedBitmapIds[i] != resourceId) continue;
+    if (!SharedBitmaps[i]) SharedBitmaps[i] = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(resourceId));
+    return SharedBitmaps[i];
+  }
+  return nullptr;
+}
+
+DialogPlacer PlaceDialogHook = nullptr;
+
+void PlaceDialog(HWND dialog, const char* const* names) {
+  if (PlaceDialogHook) PlaceDialogHook(dialog, names, 0);
+}
+
+void KeepDialogPlace(HWND dialog, const char* const* names) {
+  if (PlaceDialogHook) PlaceDialogHook(dialog, names, 1);
+}
+
 const char kProductKey[] = "Software\\Orvenn Studios\\Vandrelix";
 const char kOptionsKey[] = "Software\\Orvenn Studios\\Vandrelix\\Options";
 

@@ -7,6 +7,21 @@ extern HINSTANCE AppInstance;
 extern HWND MainWindow;
 extern char ApplicationTitle[32];
 
+// The shared fonts and bitmaps, made by the entry right after the main window.
+enum { kFontCount = 11, kBitmapCount = 10 };
+extern HFONT SharedFonts[kFontCount];
+extern HBITMAP SharedBitmaps[kBitmapCount];
+extern const int kSharedBitmapIds[kBitmapCount];  // bitmap resources, in load order
+HBITMAP SharedBitmapOf(int resourceId);             // loaded here when the entry has not yet
+
+// Places a secondary dialog when it opens (save 0) and keeps its place when it closes (save 1), under
+// the value names x, y, dx, dy; without names it is centred and nothing is kept. Lower units call
+// these; the window frame supplies the hook, so without it a dialog stays where its template puts it.
+typedef void (*DialogPlacer)(HWND dialog, const char* const* names, int save);
+extern DialogPlacer PlaceDialogHook;
+void PlaceDialog(HWND dialog, const char* const* names);
+void KeepDialogPlace(HWND dialog, const char* const* names);
+
 extern const char kProductKey[];  // Software\Orvenn Studios\Vandrelix (HKCU unless said)
 extern const char kOptionsKey[];  // ...\Options, one decimal REG_SZ per option
 

@@ -66,6 +66,24 @@ size_t FillTemplate(char* out, size_t cap, const char* pattern, const char* argu
 
 char UpperChar(char c) { return (char)(UINT_PTR)CharUpperA((LPSTR)(UINT_PTR)(BYTE)c); }
 
+// Upper case of every byte in the ANSI code page, made once: folding a byte is then a table look-up.
+static const BYTE* UpperTable() {
+  static BYTE table[256];
+  static int made = 0;
+  if (!made) {
+    for (int i = 0; i < 256; ++i) table[i] = (BYTE)UpperChar((char)i);
+    made = 1;
+  }
+  return table;
+}
+
+unsigned HashNoCase(const char* text) {
+  const BYTE* upper = UpperTable();
+  unsigned hash = 2166136261u;
+  for (const BYTE* p = (const BYTE*)(text ? text : ""); *p; ++p) hash = (hash ^ upper[*p]) * 16777619u;
+  return hash;
+}
+
 int ContainsNoCase(const char* text, const char* part) {
   if (!text || !part) return 0;
   size_t textLen = strnlen(text, 773);
@@ -75,11 +93,13 @@ int ContainsNoCase(const char* text, const char* part) {
   }
   size_t partLen = strlen(part);
   if (partLen > textLen) return 0;
-  char window[773];
+  const BYTE* upper = UpperTable();
+  const BYTE* t = (const BYTE*)text;
+  const BYTE* p = (const BYTE*)part;
   for (size_t pos = 0; pos + partLen <= textLen; ++pos) {
-    memcpy(window, text + pos, partLen);
-    window[partLen] = 0;
-    if (lstrcmpiA(window, part) == 0) return 1;
+    size_t k = 0;
+    while (k < partLen && upper[t[pos + k]] == upper[p[k]]) ++k;
+    if (k == partLen) return 1;
   }
   return 0;
 }

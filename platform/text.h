@@ -20,6 +20,9 @@ template <size_t N> inline size_t AppendText(char (&out)[N], const char* text) {
 
 char UpperChar(char c);  // the ANSI code page's upper case of one character
 
+// A hash of a text that ignores letter case (for look-ups of registry names and paths).
+unsigned HashNoCase(const char* text);
+
 // Case-insensitive containment, sliding a window over the text (texts of 773 characters or more: 0).
 int ContainsNoCase(const char* text, const char* part);
 

@@ -273,6 +273,7 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG: {
       state = (DelayDialogState*)lParam;
       SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)state);
+      PlaceDialog(dialog, nullptr);
       char caption[128];
       LoadText(1112, caption, sizeof caption);
       SetWindowTextA(dialog, caption);
@@ -349,6 +350,7 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 INT_PTR CALLBACK StartupTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
+      PlaceDialog(dialog, nullptr);
       char caption[128];
       LoadText(1129, caption, sizeof caption);
       SetWindowTextA(dialog, caption);

@@ -326,8 +326,98 @@ const char* DisabledStoreOf(int code) {
   return paths[index];
 }
 
+namespace {
+
+// The taken markers: names and codes in an open-addressed table (code 0: deleted since).
+struct TakenMarker {
+  char name[256];
+  int code;
+};
+TakenMarker* taken = nullptr;
+int* takenIndex = nullptr;  // slot -> marker + 1, 0 when free
+int takenCount = 0, takenCapacity = 0, takenDepth = 0;
+unsigned takenSlots = 0;
+
+TakenMarker* FindTaken(const char* name, unsigned* freeSlot) {
+  unsigned slot = HashNoCase(name) & (takenSlots - 1);
+  for (; takenIndex[slot]; slot = (slot + 1) & (takenSlots - 1))
+    if (lstrcmpiA(taken[takenIndex[slot] - 1].name, name) == 0) return &taken[takenIndex[slot] - 1];
+  if (freeSlot) *freeSlot = slot;
+  return nullptr;
+}
+
+// Keeps a marker in the taken copy; 0 when the copy is full (it is then given up).
+int KeepTaken(const char* name, int code) {
+  unsigned slot = 0;
+  TakenMarker* marker = FindTaken(name, &slot);
+  if (marker) {
+    marker->code = code;
+    return 1;
+  }
+  if (takenCount >= takenCapacity || strlen(name) >= sizeof taken[0].name) return 0;
+  CopyText(taken[takenCount].name, name);
+  taken[takenCount].code = code;
+  takenIndex[slot] = ++takenCount;
+  return 1;
+}
+
+void DropTaken() {
+  free(taken);
+  free(takenIndex);
+  taken = nullptr;
+  takenIndex = nullptr;
+  takenCount = takenCapacity = 0;
+  takenSlots = 0;
+}
+
+}  // namespace
+
+void TakeDisabledMarkers() {
+  if (takenDepth++ > 0) return;
+  DefaultRegView view;
+  HKEY key = RegOpenForReading(HKEY_LOCAL_MACHINE, kDisabledRoot);
+  DWORD count = key ? RegValueCount(key) : 0;
+  takenCapacity = (int)count + 256;  // room for the markers a scan writes itself
+  takenSlots = 16;
+  while (takenSlots < (unsigned)takenCapacity * 2) takenSlots *= 2;
+  taken = (TakenMarker*)calloc((size_t)takenCapacity, sizeof(TakenMarker));
+  takenIndex = (int*)calloc(takenSlots, sizeof(int));
+  int complete = taken && takenIndex;
+  for (DWORD index = 0; key && complete; ++index) {
+    char name[256], text[32];
+    DWORD type = 0;
+    LONG rc = RegValueAt(key, index, name, sizeof name, (BYTE*)text, sizeof text - 1, nullptr, &type);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA) {
+      // The text does not fit a marker's 32 characters: read as none, as a single read would.
+      DWORD length = sizeof name;
+      if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        complete = 0;
+        break;
+      }
+      text[0] = 0;
+      type = REG_SZ;
+    } else if (rc != ERROR_SUCCESS) {
+      complete = 0;
+      break;
+    }
+    int code = (type == REG_SZ || type == REG_EXPAND_SZ) ? atoi(text) : 0;
+    if (name[0] && !KeepTaken(name, code)) complete = 0;
+  }
+  if (key) RegCloseKey(key);
+  if (!complete) DropTaken();  // markers are then read one by one, as without taking them
+}
+
+void ReleaseDisabledMarkers() {
+  if (takenDepth > 0 && --takenDepth == 0) DropTaken();
+}
+
 int ReadDisabledMarker(const char* name) {
   if (!name || !name[0]) return 0;
+  if (taken) {
+    TakenMarker* marker = FindTaken(name, nullptr);
+    return marker ? marker->code : 0;
+  }
   DefaultRegView view;
   char text[32];
   if (!RegReadString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text, sizeof text)) return 0;
@@ -338,10 +428,17 @@ int WriteDisabledMarker(const char* name, int code) {
   DefaultRegView view;
   char text[16];
   FormatText(text, sizeof text, "%d", code);
-  return (int)RegWriteString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text);
+  int written = (int)RegWriteString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text);
+  if (taken && (!written || !KeepTaken(name, code))) DropTaken();  // unsure now: read them one by one
+  return written;
 }
 
 int DeleteDisabledMarker(const char* name) {
   DefaultRegView view;
-  return (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
+  int removed = (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
+  if (taken) {
+    TakenMarker* marker = FindTaken(name, nullptr);
+    if (marker) marker->code = 0;
+  }
+  return removed;
 }

@@ -51,3 +51,12 @@ int ReadDisabledMarker(const char* name);     // the code stored, 0 when none
 int WriteDisabledMarker(const char* name, int code);
 int DeleteDisabledMarker(const char* name);
 extern const char* const kDisabledStores[11];  // store names in index order
+
+// A scan or fill asks for the marker of every entry it meets: while markers are taken, they are read
+// once from the registry and answered from memory; writes and deletes keep the copy in step.
+void TakeDisabledMarkers();
+void ReleaseDisabledMarkers();
+struct DisabledMarkersTaken {
+  DisabledMarkersTaken() { TakeDisabledMarkers(); }
+  ~DisabledMarkersTaken() { ReleaseDisabledMarkers(); }
+};

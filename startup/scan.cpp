@@ -117,6 +117,7 @@ void ScanClassValues(const char* path, int code) {
 }  // namespace
 
 int ScanStartupPrograms(int pageMode) {
+  DisabledMarkersTaken markers;  // every value's marker is asked for: one read of them all
   ClearStartupItems();
   ScanRunKeys();
   ScanStartupFolders();

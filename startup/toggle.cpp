@@ -577,6 +577,7 @@ int CreateShortcut(const char* link, const char* target, const char* arguments, 
 static INT_PTR CALLBACK RestartCommandsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceDialog(dialog, nullptr);
       {
         char caption[128];
         LoadText(30, caption, sizeof caption);
@@ -639,9 +640,13 @@ struct WarningArgs {
   const char* file;
 };
 
+static const char* const kWarningPlace[4] = {"xDefaultWarning", "yDefaultWarning", "dxDefaultWarning",
+                                             "dyDefaultWarning"};
+
 static INT_PTR CALLBACK RemovalWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
+      PlaceDialog(dialog, kWarningPlace);
       const WarningArgs* args = (const WarningArgs*)lParam;
       char caption[128];
       LoadText(972, caption, sizeof caption);
@@ -664,10 +669,12 @@ static INT_PTR CALLBACK RemovalWarningProc(HWND dialog, UINT message, WPARAM wPa
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
+        KeepDialogPlace(dialog, kWarningPlace);
         EndDialog(dialog, IsDlgButtonChecked(dialog, IDC_WARNING_CONFIRM) == BST_CHECKED ? IDYES : IDNO);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
+        KeepDialogPlace(dialog, kWarningPlace);
         EndDialog(dialog, IDNO);
         return TRUE;
       }

@@ -144,4 +144,31 @@ TEST_F(ItemsTest, MarkersLiveInTheDefaultViewWhateverTheCallersView) {
   EXPECT_EQ(saved.read, RegReadAccess);
 }
 
+
+TEST_F(ItemsTest, TakenMarkersAnswerAsSingleReadsAndFollowChanges) {
+  const char* root = "Software\\Orvenn Studios\\Vandrelix\\Disabled";
+  RawWriteString(HKEY_LOCAL_MACHINE, root, "VxTest One", "11");
+  RawWriteString(HKEY_LOCAL_MACHINE, root, "VxTest Long", "123456789012345678901234567890123456");
+  DWORD number = 7;
+  RawWrite(HKEY_LOCAL_MACHINE, root, "VxTest Number", REG_DWORD, &number, sizeof number);
+  const char* names[] = {"VxTest One", "vxtest ONE", "VxTest Long", "VxTest Number", "VxTest None", ""};
+  int single[6];
+  for (int i = 0; i < 6; ++i) single[i] = ReadDisabledMarker(names[i]);
+  EXPECT_EQ(11, single[0]);
+  {
+    DisabledMarkersTaken markers;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(single[i], ReadDisabledMarker(names[i])) << names[i];
+    // Changed from outside while taken: the copy answers (a scan reads the markers once).
+    RawWriteString(HKEY_LOCAL_MACHINE, root, "VxTest Two", "12");
+    EXPECT_EQ(0, ReadDisabledMarker("VxTest Two"));
+    WriteDisabledMarker("VxTest Three", 200);
+    EXPECT_EQ(200, ReadDisabledMarker("VxTest Three"));
+    DeleteDisabledMarker("VxTest One");
+    EXPECT_EQ(0, ReadDisabledMarker("VxTest One"));
+  }
+  EXPECT_EQ(12, ReadDisabledMarker("VxTest Two"));
+  EXPECT_EQ(200, ReadDisabledMarker("VxTest Three"));
+  EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, root, "VxTest One"));
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 # Builds and runs the benchmarks in a test prefix (p64 unless VX_BENCH_PREFIX=p32). Never part of the tests.
 # Usage: tools/bench.sh [which] [arguments]
 #   scan [Run values] [rounds]          the startup scan over prepared Run values (the default)
+#   fill [rounds] [sizes...]            the Startup list's fill (icons) and sort by Company vs its bare scan
 #   areas [rounds]                      services, active tasks and scheduled tasks listings
 #   addons [ActiveX controls] [rounds]  add-on, ActiveX, file-type and hidden-file scans
 #   reports [removals]                  removals with both reports against a silent local service
@@ -12,11 +13,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
 which=scan
-case "${1:-}" in scan|areas|addons|reports|unattended|all) which=$1; shift ;; esac
+case "${1:-}" in scan|fill|areas|addons|reports|unattended|all) which=$1; shift ;; esac
 targets="${which}_bench"
 [ "$which" = reports ] && targets=report_bench
 [ "$which" = unattended ] && targets=VandrelixEx
-[ "$which" = all ] && targets="scan_bench areas_bench addons_bench report_bench"
+[ "$which" = fill ] && targets="fill_bench vx_fixtures"
+[ "$which" = all ] && targets="scan_bench fill_bench vx_fixtures areas_bench addons_bench report_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" -j"$(nproc)" --target $targets >/dev/null
@@ -30,6 +32,7 @@ vx_server_start "$WINEPREFIX"
 run() { echo "== $1"; wine "$build/bin/$1.exe" "${@:2}" </dev/null; }
 case "$which" in
   scan) run scan_bench "${1:-200}" "${2:-5}" ;;
+  fill) run fill_bench "${1:-5}" "${@:2}" ;;
   areas) run areas_bench "${1:-5}" ;;
   addons) run addons_bench "${1:-200}" "${2:-5}" ;;
   reports) run report_bench "${1:-10}" ;;
@@ -45,5 +48,5 @@ case "$which" in
       echo "${switch%%:*} ${switch#*:}: mean $((total / ${1:-5})) ms, worst $worst ms ($(stat -c %s "$out/${switch#*:}") bytes)"
     done
     rm -rf "$out" ;;
-  all) run scan_bench 200 5; run areas_bench 5; run addons_bench 200 5; run report_bench 10 ;;
+  all) run scan_bench 200 5; run fill_bench 5; run areas_bench 5; run addons_bench 200 5; run report_bench 10 ;;
 esac

@@ -1,51 +1,71 @@
 #!/usr/bin/env bash
-# Builds the explorer and runs it under Wine in its own prefix (build/wine/run).
-# With a working display it runs there until it is closed. Without one it starts a private Xvfb,
-# lets the program come up, saves a screenshot, shows whether the main window exists, then quits it.
+# Builds the explorer and runs it under Wine at its Startup Programs page, in its own prefix
+# (build/wine/run), which is seeded the first time with a small demonstration set of startup entries.
+# With a working display the explorer runs there until it is closed. Without one (or with
+# VX_HEADLESS=1) it runs on a private Xvfb inside a Wine desktop window; a picture of the page is saved
+# (build/screenshot.png, or VX_SHOT) and the explorer is told to quit.
+# Environment: VX_ARCH win64 (default) or win32; VX_PREFIX another prefix folder; VX_RUN_SECONDS the
+# time the headless run gives the page after it appears (default 2).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 
 if [ "$(id -u)" = 0 ]; then bash "$root/tools/setup.sh"; fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target VandrelixEx
+cmake --build "$build" -j"$(nproc)" --target VandrelixEx demo_seed >/dev/null
 
 export VX_HOME=$build/wine/home WINEDEBUG=${WINEDEBUG:--all}
 # shellcheck source=tools/wine-env.sh
 . "$root/tools/wine-env.sh"
-prefix=$build/wine/run
-headless=1
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then headless=0; fi
+prefix=${VX_PREFIX:-$build/wine/run}
+headless=${VX_HEADLESS:-}
+if [ -z "$headless" ]; then
+  headless=1
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then headless=0; fi
+fi
+[ "$headless" = 1 ] && unset DISPLAY  # a private Xvfb, whatever display the caller has
 vx_display
 trap 'vx_server_stop "$prefix"; vx_display_stop' EXIT
 vx_prefix "$prefix" "${VX_ARCH:-win64}"
 export WINEPREFIX=$prefix HOME=$VX_HOME
 exe=$build/bin/VandrelixEx.exe
+vx_server_start "$prefix"
 
-if [ $headless = 0 ]; then
-  echo "run: starting VandrelixEx on $DISPLAY (close it, or run it again with -Q, to end)"
-  exec wine "$exe" "$@"
+if [ ! -f "$prefix/.vx-demo" ]; then
+  echo "run: seeding demonstration startup entries into $prefix (first run only)"
+  # Wine's own window captions need its Marlett and Tahoma faces inside the prefix.
+  cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  wine "$build/bin/demo_seed.exe" </dev/null | tr -d '\r'
+  touch "$prefix/.vx-demo"
 fi
 
-vx_server_start "$prefix"
-wine "$exe" "$@" </dev/null >"$build/run.log" 2>&1 &
+if [ "$headless" = 0 ]; then
+  echo "run: starting VandrelixEx on $DISPLAY (close it, or run it again with -Q, to end)"
+  wine "$exe" -START "$@"
+  exit 0
+fi
+
+# Headless: one Wine desktop window holds the program, so captions and frames are drawn by Wine.
+desktop=VandrelixRun
+wine explorer "/desktop=$desktop,${VX_DESKTOP_SIZE:-820x600}" "$exe" -START "$@" </dev/null >"$build/run.log" 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
-  xwininfo -root -tree 2>/dev/null | grep -q '"Loading\.\.\."\|"VandrelixToGo Edition"' && break
+sheet=
+for _ in $(seq 1 150); do
+  # The sheet, not the main window (which has the same caption but no size to speak of).
+  sheet=$(xwininfo -root -tree 2>/dev/null | awk '/"VandrelixToGo Edition"/ && / [0-9][0-9][0-9]+x[0-9][0-9][0-9]+\+/ { print $1; exit }')
+  [ -n "$sheet" ] && break
   kill -0 $pid 2>/dev/null || break
   sleep 0.2
 done
-sleep "${VX_RUN_SECONDS:-2}"
-shot=$build/screenshot.png
-import -window root "$shot" 2>/dev/null || true
-if xwininfo -root -tree 2>/dev/null | grep -q '"Loading\.\.\."\|"VandrelixToGo Edition"'; then
-  echo "run: VandrelixEx is running: its main window is present on $DISPLAY"
-  found=1
+shot=${VX_SHOT:-$build/screenshot.png}
+if [ -n "$sheet" ]; then
+  sleep "${VX_RUN_SECONDS:-2}"
+  import -window "$sheet" "$shot" 2>/dev/null || true
+  echo "run: VandrelixEx is running with its Startup Programs page open"
+  echo "run: screenshot saved to $shot"
 else
-  echo "run: the main window of VandrelixEx did not appear (log: $build/run.log)"
-  found=0
+  echo "run: the Startup Programs page did not appear (log: $build/run.log)"
 fi
-echo "run: screenshot saved to $shot"
-wine "$exe" -Q </dev/null >/dev/null 2>&1 || true
+wine explorer "/desktop=$desktop" "$exe" -Q </dev/null >/dev/null 2>&1 || true
 wait $pid 2>/dev/null || true
-[ $found = 1 ]
+[ -n "$sheet" ]

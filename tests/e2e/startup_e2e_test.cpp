@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "ui_driver.h"
 
 namespace {
 
@@ -87,9 +88,13 @@ TEST_F(StartupE2E, BecomesTheRunningCopyWithAHiddenMainWindow) {
   Launch(&p, "");
   HWND window = WaitForMainWindow(20000);
   ASSERT_NE(nullptr, window);
+  // The start page opens the sheet, which names the edition in both captions.
+  HWND sheet = WaitForSheet();
+  ASSERT_NE(nullptr, sheet);
+  EXPECT_EQ(GetWindow(sheet, GW_OWNER), window);
   char title[64];
   GetWindowTextA(window, title, sizeof title);
-  EXPECT_STREQ("Loading...", title);
+  EXPECT_STREQ("VandrelixToGo Edition", title);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   EXPECT_EQ(p.info.dwProcessId, pid);

@@ -1,0 +1,19 @@
+// The right-click menu of list items, built from one table keyed by page id, and the item actions
+// that several pages share: open the item's file, explore its folder, show its file properties,
+// open its note.
+#pragma once
+#include <windows.h>
+
+// Shows the menu of the list row (a row of the page's list view) at the cursor; the chosen command
+// reaches the page as WM_COMMAND. 1 when shown, 0 when the row maps to no item.
+int ItemContextMenu(HWND page, int pageId, int row);
+// The menu itself, for an item of the table (null for a page without a row); the caller destroys it.
+HMENU BuildItemMenu(int pageId, int item);
+// Whether a command's work is available in this build (menu entries of others are greyed or left out).
+int CommandAvailable(int command);
+
+int OpenItemFile(int item);
+int ExploreItemFolder(int item);
+int ShowItemProperties(int item);
+int ItemHasNote(int item);
+int ViewItemNote(int item);
