@@ -11,6 +11,7 @@
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "ui/list_view.h"
+#include "ui/sheet.h"
 
 namespace {
 
@@ -162,6 +163,31 @@ int ItemContextMenu(HWND page, int pageId, int row) {
   PostMessageA(page, WM_NULL, 0, 0);
   DestroyMenu(menu);
   return 1;
+}
+
+int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
+  int needsItem = command == 1164 || command == 1201 || command == 1202;
+  if (needsItem && (item < 0 || item >= StartupItemCount)) {
+    ShowHint(page, 57);  // "No selection has been made."
+    return 1;
+  }
+  switch (command) {
+    case 1164:
+      ViewItemNote(item);
+      return 1;
+    case 1201:
+      ExploreItemFolder(item);
+      return 1;
+    case 1202:
+      ShowItemProperties(item);
+      return 1;
+    case 1359:
+      PostMessageA(MainWindow, WM_COMMAND, 1359, 0);  // the main window restarts into repair
+      return 1;
+    default:
+      // Info (1008), QOVA Info (1067), the log (9) and help (1077) until their windows are wired.
+      return !CommandAvailable(command);
+  }
 }
 
 // The Recent view (6060) takes these files from its change records once it lands; every other page

@@ -12,6 +12,11 @@ HMENU BuildItemMenu(int pageId, int item);
 // Whether a command's work is available in this build (menu entries of others are greyed or left out).
 int CommandAvailable(int command);
 
+// The commands that every page's items share (the item actions and the menu's common tail), for the
+// item of the page's selected row: 1 when the command is one of them (handled, or not available in
+// this build), 0 when it is the page's own. Pages pass every command they do not know to it.
+int HandleSharedItemCommand(HWND page, int pageId, int command, int item);
+
 int OpenItemFile(int item);
 int ExploreItemFolder(int item);
 int ShowItemProperties(int item);

@@ -300,21 +300,8 @@ void OnCommand(HWND page, int id) {
     case 1144:
       DeleteSelectedOnRestart(page);
       break;
-    case 1164:
-    case 1201:
-    case 1202: {
-      int item = TheSelectedItem(page);
-      if (item < 0) break;
-      if (id == 1164) ViewItemNote(item);
-      if (id == 1201) ExploreItemFolder(item);
-      if (id == 1202) ShowItemProperties(item);
-      break;
-    }
-    case 1359:
-      PostMessageA(MainWindow, WM_COMMAND, 1359, 0);  // the main window restarts into repair
-      break;
     default:
-      // Info (1, 1008), the report (9), help (1077) and QOVA Info (1067) come with their windows.
+      HandleSharedItemCommand(page, 6026, id, SelectedItemIndex(ListOf(page)));
       break;
   }
 }
