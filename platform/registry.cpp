@@ -149,10 +149,14 @@ DWORD RegDeleteKeyInView(HKEY root, const char* subkey, DWORD viewFlag) {
   return status;
 }
 
-// Deletes one key without subkeys: on 64-bit Windows in the 64-bit view, then in the 32-bit view
-// (a key of the redirected view is otherwise left behind once it has been emptied).
+// Deletes one key without subkeys. When the masks name a view, in that view only: a key of the
+// same name in the other view is another key. Otherwise on 64-bit Windows in the 64-bit view, then
+// in the 32-bit view (a key of the redirected view is otherwise left behind once it has been emptied).
 static int DeleteOneKey(HKEY root, const char* subkey) {
   if (!RunningOnWow64) return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
+  DWORD view = RegReadAccess & (KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+  if (view == KEY_WOW64_64KEY || view == KEY_WOW64_32KEY)
+    return RegDeleteKeyInView(root, subkey, view) == ERROR_SUCCESS;
   if (RegDeleteKeyInView(root, subkey, KEY_WOW64_64KEY) == ERROR_SUCCESS) return 1;
   return RegDeleteKeyInView(root, subkey, KEY_WOW64_32KEY) == ERROR_SUCCESS;
 }

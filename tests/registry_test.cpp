@@ -133,6 +133,29 @@ TEST_F(RegistryTest, RemoveKeyTreeEmptiesRedirectedMachineKeys) {
   EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Tree", KEY_WOW64_64KEY));
 }
 
+TEST_F(RegistryTest, RemoveKeyTreeInANamedViewLeavesTheOtherViewsKey) {
+  // Two keys of one name, one per view: removing through a chosen view takes that view's key only.
+  RunningOnWow64 = OnWow64();
+  if (!OnWow64()) GTEST_SKIP() << "one registry view on 32-bit Windows";
+  const char* key = "Software\\VandrelixTest\\Twin";
+  const struct {
+    DWORD view;    // the view the removal names
+    DWORD other;   // the view whose key must stay
+  } cases[] = {{KEY_WOW64_32KEY, KEY_WOW64_64KEY}, {KEY_WOW64_64KEY, KEY_WOW64_32KEY}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, key, "v", "32", KEY_WOW64_32KEY));
+    ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, key, "v", "64", KEY_WOW64_64KEY));
+    RegMasks saved = SaveRegMasks();
+    RegReadAccess = KEY_READ | c.view;
+    RegWriteAccess = KEY_WRITE | c.view;
+    EXPECT_EQ(1u, RegRemoveKeyTree(HKEY_LOCAL_MACHINE, key));
+    RestoreRegMasks(saved);
+    EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, key, c.view)) << c.view;
+    EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, key, c.other)) << c.view;
+    RawDeleteTree(HKEY_LOCAL_MACHINE, key, c.other);
+  }
+}
+
 TEST_F(RegistryTest, SelectViewSwitchesMasksOnlyOn64BitWindows) {
   RunningOnWow64 = OnWow64();
   RegReadAccess = KEY_READ;
