@@ -14,6 +14,7 @@
 #include "records/settings_export.h"
 #include "startup/detected.h"
 #include "startup/items.h"
+#include "ui/maintenance.h"
 #include "ui/sheet.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
@@ -35,6 +36,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       return 0;
     case START_SETPREFIX:
       WriteUrlPrefixes();
+      return 0;
+    case START_RESET:
+      // The maintenance dialog on its own, with no owner and no sheet; the run ends with it.
+      StartupInit();
+      CoInitialize(nullptr);  // the start-type repair reads Startup-folder shortcuts
+      InitCommonControls();
+      MaintenanceDialog(nullptr);
+      CoUninitialize();
       return 0;
     case START_REGREPAIR:
       ImportRepairFile();

@@ -15,10 +15,12 @@
 
 // The page procedures, one per file under ui/pages/.
 INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK QovaPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // In sheet order. A page whose area has not landed has no row, so the sheet never shows an empty page.
 const SheetPage kSheetPages[] = {
     {102, 170, 606, StartupPage, 6026, nullptr, nullptr},
+    {103, 167, 611, QovaPage, 6027, nullptr, nullptr},
 };
 const int kSheetPageCount = sizeof kSheetPages / sizeof kSheetPages[0];
 
