@@ -15,6 +15,7 @@
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "ui/maintenance.h"
+#include "ui/pages/options_page.h"
 #include "ui/sheet.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
@@ -22,6 +23,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   FirstDetectedHook = FirstDetectedOfFile;
   ClearItemTableHook = ClearStartupItems;
   PlaceDialogHook = PlaceDialogBySettings;
+  ExplorerMenuHook = SetExplorerMenu;
   if (LoadText(9, MainWindowClass, sizeof MainWindowClass) == 0) return 0;
   if (LoadText(833, ApplicationTitle, sizeof ApplicationTitle) == 0) return 0;
 

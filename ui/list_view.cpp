@@ -37,6 +37,8 @@ const SortRule kSortRules[] = {
     {6026, "SortStartup", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0x0F},
     // Delayed start: title, file name, kind, and the delay compared as the number it is.
     {6055, "SortPrograms", 4, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_NUMBER}, 0},
+    // The History dialog keeps the file's order: a click changes the direction flag and nothing else.
+    {6041, "SortHistory", 4, {KEY_NONE, KEY_NONE, KEY_NONE, KEY_NONE}, 0},
 };
 
 // The sort key of each page as the user last chose it; read from the options the first time.
