@@ -97,6 +97,8 @@ INT_PTR CALLBACK MaintenanceProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       SetItemTextFromId(dialog, 1427, IDOK);
       SetItemTextFromId(dialog, 304, IDCANCEL);
       CenterWindow(dialog);
+      // Shown on its own ("-Reset"), it is the program's only window: in front, ready for the keyboard.
+      if (!GetWindow(dialog, GW_OWNER)) SetForegroundWindow(dialog);
       return TRUE;
     }
     case WM_COMMAND:
