@@ -163,8 +163,7 @@ int LaunchProgram(HWND owner, const char* file, const char* parameters, int runA
 int ManageOwnStartupEntries(int remove) {
   int found = 0;
   for (int pass = 0; pass < (RunningOnWow64 ? 2 : 1); ++pass) {
-    RegMasks saved = SaveRegMasks();
-    if (pass == 1) RegSelectView(1);
+    RegViewGuard view(pass == 1);
     ScanStartupPrograms(0);
     // Removal rescans nothing, so work from a copy of what was found.
     int count = StartupItemCount;
@@ -199,7 +198,6 @@ int ManageOwnStartupEntries(int remove) {
       }
     }
     free(own);
-    RestoreRegMasks(saved);
   }
   return found;
 }
@@ -214,14 +212,12 @@ int SetMonitorAutostart(int on, int allUsers) {
   LoadText(2, name, sizeof name);
   ProgramFolder(folder);
   FormatText(data, sizeof data, "%s\\vandrelix.exe -expressboot", folder);
-  RegMasks saved = SaveRegMasks();
-  if (RunningOnWow64) {
-    RegReadAccess = KEY_READ;
-    RegWriteAccess = KEY_WRITE | KEY_WOW64_64KEY;
+  DWORD written;
+  {
+    RegView64 view;
+    written = RegWriteString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\Run", name, data);
   }
-  DWORD written = RegWriteString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Run", name, data);
-  RestoreRegMasks(saved);
   if (written) MonitorRegistered = 1;
   RegWriteString(HKEY_CURRENT_USER, kKnownRunList, data, "1");
   return written ? 1 : 0;

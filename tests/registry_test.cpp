@@ -159,14 +159,13 @@ TEST_F(RegistryTest, SixtyFourBitViewSeesNativeKeysOnly) {
   char out[16];
   RegReadString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Native", "where", out, sizeof out);
   EXPECT_STREQ("32", out);
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
-  RegReadString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Native", "where", out, sizeof out);
-  EXPECT_STREQ("64", out);
-
-  // A missing key is created without a view flag, in the redirected view, so the 64-bit write fails.
-  EXPECT_EQ(0u, RegWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", "v", "x"));
-  RestoreRegMasks(saved);
+  {
+    RegView64 view;
+    RegReadString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Native", "where", out, sizeof out);
+    EXPECT_STREQ("64", out);
+    // A missing key is created without a view flag, in the redirected view, so the 64-bit write fails.
+    EXPECT_EQ(0u, RegWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", "v", "x"));
+  }
   EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", KEY_WOW64_32KEY));
   EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", KEY_WOW64_64KEY));
 

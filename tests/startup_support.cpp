@@ -23,6 +23,14 @@ int FindItem(const char* title, int code) {
   return -1;
 }
 
+int FindItemByName(const char* name, int code) {
+  for (int i = 0; i < StartupItemCount; ++i) {
+    char n[512];
+    if (GetItemValueName(i, n) && strcmp(n, name) == 0 && GetItemLocation(i) == code) return i;
+  }
+  return -1;
+}
+
 std::string ItemFile(int index) {
   char file[260] = "";
   GetItemFile(index, file);
@@ -61,16 +69,22 @@ static void RemoveTestValues(HKEY root, const char* key, DWORD view) {
   RegCloseKey(k);
 }
 
-// Files a test parked in the program's Disabled folder (a failed test may leave them behind).
-static void RemoveParkedFiles() {
-  std::string folder = BinFolder() + "\\Disabled\\";
+static void DeleteFiles(const std::string& folder, const char* pattern) {
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "VxTest*").c_str(), &found);
+  HANDLE find = FindFirstFileA((folder + pattern).c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
-    DeleteFileA((folder + found.cFileName).c_str());
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + found.cFileName).c_str());
   } while (FindNextFileA(find, &found));
   FindClose(find);
+}
+
+// Files a test parked in the program's Disabled folder or had kept as removed, and the removals'
+// backup (a failed test may leave them behind).
+static void RemoveParkedFiles() {
+  DeleteFiles(BinFolder() + "\\Disabled\\", "VxTest*");
+  DeleteFiles(BinFolder() + "\\Removed\\", "*");
+  DeleteFileA((BinFolder() + "\\removed.reg").c_str());
 }
 
 void StartupTest::SetUp() {

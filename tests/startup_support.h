@@ -9,6 +9,7 @@
 bool PutRunValue(int code, const char* name, const char* data, DWORD type = REG_SZ);
 bool GetRunValue(int code, const char* name, std::string* data, DWORD* type);
 int FindItem(const char* title, int code = -1);  // table index or -1
+int FindItemByName(const char* name, int code);  // by the entry's real name (GetItemValueName); -1
 std::string ItemFile(int index);
 std::string TempFolder(const char* name);       // a fresh folder below the test program's
 std::string MakeFile(const std::string& path, const std::string& data = "x");
