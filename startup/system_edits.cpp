@@ -70,13 +70,13 @@ int WriteAppInit(DWORD type, const char* text) {
 int DisableNotifyEntry(const char* name) {
   char key[400];
   NotifyKey(name, key);
-  return MoveNotifyValue(key, "DLLName", "OldName", 1);
+  return MoveNotifyValue(key, "DllName", "OldName", 1);
 }
 
 int EnableNotifyEntry(const char* name) {
   char key[400];
   NotifyKey(name, key);
-  return MoveNotifyValue(key, "OldName", "DLLName", 0);
+  return MoveNotifyValue(key, "OldName", "DllName", 0);
 }
 
 void AppInitListWithout(const char* list, const char* path, char* out, size_t cap) {

@@ -53,14 +53,44 @@ std::string MakeFile(const std::string& path, const std::string& data) {
   return path;
 }
 
+std::string ReadAll(const std::string& path) {
+  std::string data;
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return "<missing>";
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) data.append(buffer, got);
+  CloseHandle(f);
+  return data;
+}
+
+static const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+static const char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+StartupFolderScope::StartupFolderScope() {
+  had = RawRead(HKEY_CURRENT_USER, kShellFolders, "Startup", &saved, nullptr);
+  hadUser = RawRead(HKEY_CURRENT_USER, kUserShellFolders, "Startup", &savedUser, &savedUserType);
+  folder = TempFolder("toggle-startup");
+  RawWriteString(HKEY_CURRENT_USER, kShellFolders, "Startup", folder.c_str());
+  RawWriteString(HKEY_CURRENT_USER, kUserShellFolders, "Startup", folder.c_str());
+}
+
+StartupFolderScope::~StartupFolderScope() {
+  if (hadUser) RawWrite(HKEY_CURRENT_USER, kUserShellFolders, "Startup", savedUserType, savedUser.data(), (DWORD)savedUser.size());
+  else RawDeleteValue(HKEY_CURRENT_USER, kUserShellFolders, "Startup");
+  if (had) RawWrite(HKEY_CURRENT_USER, kShellFolders, "Startup", REG_SZ, saved.data(), (DWORD)saved.size());
+  else RawDeleteValue(HKEY_CURRENT_USER, kShellFolders, "Startup");
+  RemoveDirectoryA(folder.c_str());
+}
+
 static void RemoveTestValues(HKEY root, const char* key, DWORD view) {
   HKEY k;
   if (RegOpenKeyExA(root, key, 0, KEY_ALL_ACCESS | view, &k) != ERROR_SUCCESS) return;
   for (DWORD i = 0;;) {
-    char name[512];
+    static char name[16384];  // any name a value can have
     DWORD length = sizeof name;
     if (RegEnumValueA(k, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    if (_strnicmp(name, "VxTest", 6) == 0) {
+    if (strstr(name, "VxTest") || strcmp(name, "(Default)") == 0) {
       RegDeleteValueA(k, name);
     } else {
       ++i;

@@ -14,6 +14,19 @@ std::string ItemFile(int index);
 std::string TempFolder(const char* name);       // a fresh folder below the test program's
 std::string MakeFile(const std::string& path, const std::string& data = "x");
 
+std::string ReadAll(const std::string& path);  // a file's bytes, "<missing>" when it cannot be read
+
+// Points the user's Startup folder at a fresh folder of the test for the life of the object. Both
+// keys are set: the shell writes "Shell Folders" anew from "User Shell Folders" when it looks a folder up.
+struct StartupFolderScope {
+  std::string saved, savedUser;
+  DWORD savedUserType = REG_SZ;
+  bool had, hadUser;
+  std::string folder;
+  StartupFolderScope();
+  ~StartupFolderScope();
+};
+
 class StartupTest : public VxTest {
  protected:
   void SetUp() override;

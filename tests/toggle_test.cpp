@@ -233,33 +233,7 @@ TEST_F(ToggleTest, WinIniEntriesKeepTheirOwnText) {
   RemoveDirectoryA(folder.c_str());
 }
 
-struct StartupFolderScope {
-  std::string saved;
-  bool had;
-  std::string folder;
-  const char* shell = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  StartupFolderScope() {
-    had = RawRead(HKEY_CURRENT_USER, shell, "Startup", &saved, nullptr);
-    folder = TempFolder("toggle-startup");
-    RawWriteString(HKEY_CURRENT_USER, shell, "Startup", folder.c_str());
-  }
-  ~StartupFolderScope() {
-    if (had) RawWrite(HKEY_CURRENT_USER, shell, "Startup", REG_SZ, saved.data(), (DWORD)saved.size());
-    else RawDeleteValue(HKEY_CURRENT_USER, shell, "Startup");
-    RemoveDirectoryA(folder.c_str());
-  }
-};
 
-std::string ReadAll(const std::string& path) {
-  std::string data;
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "<missing>";
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) data.append(buffer, got);
-  CloseHandle(f);
-  return data;
-}
 
 TEST_F(ToggleTest, StartupFolderFilesAreMovedAndBroughtBack) {
   StartupFolderScope scope;
