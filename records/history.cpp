@@ -199,16 +199,12 @@ int FindRemovalBackup(const char* line, int fromEnd, RegText* block) {
   BlockOpener(line, strlen(line), &opener);
   // Where each block of this line begins (just after its opener); the wanted one is counted from the end.
   size_t starts[64];
-  int found = 0, total = 0;
+  int found = 0;
   for (size_t pos = 0; NextRegLine(text, got, &pos, &current);) {
-    if (current.length == opener.length && memcmp(current.text, opener.text, opener.length) == 0) {
-      starts[found % 64] = pos;
-      ++found;
-      ++total;
-    }
+    if (current.length == opener.length && memcmp(current.text, opener.text, opener.length) == 0) starts[found++ % 64] = pos;
   }
   int result = 0;
-  if (!opener.failed && fromEnd >= 0 && fromEnd < total && fromEnd < 64) {
+  if (!opener.failed && fromEnd >= 0 && fromEnd < found && fromEnd < 64) {
     size_t pos = starts[(found - 1 - fromEnd) % 64];
     size_t end = pos;
     for (size_t next = pos; NextRegLine(text, got, &next, &current) && current.length > 0;) end = next;
@@ -356,31 +352,25 @@ static const RawEvent* RawEventOf(int index) {
 
 int RestoreHistoryEvent(int index) {
   if (index < 0 || index >= StartupItemCount) return 0;
-  char title[128], file[260], command[260];
+  // Only a row that came from the history has a line to undo: the table may hold another page's rows.
   const RawEvent* raw = RawEventOf(index);
-  if (raw) {
-    CopyText(title, raw->title);
-    CopyText(file, raw->fileName);
-    CopyText(command, raw->command);
-  } else {
-    GetItemTitle(index, title);
-    GetItemFile(index, file);
-    GetItemCommand(index, command);
-  }
+  if (!raw) return 0;
+  char title[128], file[260], command[260];
+  CopyText(title, raw->title);
+  CopyText(file, raw->fileName);
+  CopyText(command, raw->command);
   int location = GetItemLocation(index);
   switch (GetItemFlag(index)) {
     case 0: {
       // The exact value (or kept file) from the removal's backup when there is one, else the line.
+      // Identical lines (the same removal twice in a minute) pair with their blocks in file order.
       RegText block;
-      int found = 0;
-      if (raw) {
-        int later = 0;
-        for (int j = index + 1; j < StartupItemCount; ++j) {
-          const RawEvent* other = RawEventOf(j);
-          if (other && strcmp(other->line, raw->line) == 0) ++later;
-        }
-        found = FindRemovalBackup(raw->line, later, &block);
+      int later = 0;
+      for (int j = index + 1; j < StartupItemCount; ++j) {
+        const RawEvent* other = RawEventOf(j);
+        if (other && strcmp(other->line, raw->line) == 0) ++later;
       }
+      int found = FindRemovalBackup(raw->line, later, &block);
       RestoreRemovedEntry(title, file, command, location, found ? block.text : nullptr);
       return 0;
     }

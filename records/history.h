@@ -19,7 +19,7 @@ int FormatHistoryLine(const char* stamp, const char* action, const char* locatio
 int LoadHistoryItems();
 int ParseHistoryText(const char* text, size_t length);
 int IsRestorableEvent(int index);
-int RestoreHistoryEvent(int index);  // 1 after a disable/enable undo
+int RestoreHistoryEvent(int index);  // 1 after a disable/enable undo; a row not loaded from the history: 0
 
 // A removal keeps what it took away beside history.txt, tied to its history line: removed.reg, one
 // block per removal opened by a comment line holding that history line (then the removed values in

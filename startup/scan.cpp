@@ -67,7 +67,10 @@ void ScanRunKey(HKEY root, int code, char* lastName, char* lastData) {
     if (marker && ReadDisabledMarker(marker) == code) {
       // Disabled by us and put back since (an installer or updater): disable it again, unless it differs
       // from the copy kept, which is then listed as it is.
-      if (RedisableReturnedValue(name, code)) continue;
+      if (RedisableReturnedValue(name, code)) {
+        --index;  // gone from the key: the next value now has this index
+        continue;
+      }
     }
     if (!name[0]) {
       hasDefault = 1;  // the key's default value is listed after the others

@@ -24,10 +24,7 @@ class RoundTripTest : public StartupTest {
     OptionSet[OPT_History] = 1;
     CoInitialize(nullptr);
   }
-  void TearDown() override {
-    CoUninitialize();
-    StartupTest::TearDown();
-  }
+  void TearDown() override;
 };
 
 const DWORD kLive = KEY_WOW64_64KEY;
@@ -101,6 +98,12 @@ std::vector<int> StoreCodes() {
 
 void ClearDefault(int code) { RawDeleteValue(RunRootOf(code), RunKeyPathOf(code), "", kLive); }
 
+void RoundTripTest::TearDown() {
+  for (int code : {1, 11, 21}) ClearDefault(code);  // the default values the random sets use
+  CoUninitialize();
+  StartupTest::TearDown();
+}
+
 TEST_F(RoundTripTest, RunValuesDisableAndEnableByteForByte) {
   for (int code : StoreCodes()) {
     SCOPED_TRACE("code " + std::to_string(code));
@@ -158,7 +161,8 @@ TEST_F(RoundTripTest, RunValuesRemovedAndRestoredByteForByte) {
                                      : "\"" + WindowsFolder() + "\\regedit.exe\" /s \"" + backup + "\"";
     ASSERT_EQ(0, RunProgram(importer));
     EXPECT_EQ("", DumpDifferences(before, LiveDump(code)));
-    RestoreHistoryEvent(0);  // already back: nothing is written twice, nothing changes
+    ASSERT_EQ((int)entries.size(), LoadHistoryItems());
+    for (int i = 0; i < rows; ++i) RestoreHistoryEvent(i);  // already back: nothing changes
     EXPECT_EQ("", DumpDifferences(before, LiveDump(code)));
     ClearDefault(code);
     DeleteFileA((BinFolder() + "\\history.txt").c_str());
@@ -224,12 +228,17 @@ TEST_F(RoundTripTest, HistoryRowsNeverPairWithAnotherTablesLines) {
   PutRunValue(1, "VxTest Removed", "C:\\removed\\r.exe");
   ASSERT_EQ(1, RemoveStartupItem("VxTest Removed", "C:\\removed\\r.exe", "", 1));
   ASSERT_EQ(1, LoadHistoryItems());
-  // A page fills the table anew with as many rows; a restore of its row 0 is that row's, not the line's.
+  // A page fills the table anew with as many rows: its row 0 is no history line, and undoes nothing.
   ClearStartupItems();
   char t[128] = "VxTest Other", f[260] = "C:\\other\\o.exe", c[260] = "", d[1024] = "";
   AddStartupItem(t, f, c, d, 1, 0);
-  RestoreHistoryEvent(0);
+  EXPECT_EQ(0, RestoreHistoryEvent(0));
   EXPECT_FALSE(GetRunValue(1, "VxTest Removed", nullptr, nullptr));
+  EXPECT_FALSE(GetRunValue(1, "VxTest Other", nullptr, nullptr));
+  // Loaded again, the row is the line's own.
+  ASSERT_EQ(1, LoadHistoryItems());
+  RestoreHistoryEvent(0);
+  EXPECT_TRUE(GetRunValue(1, "VxTest Removed", nullptr, nullptr));
 }
 
 // win.ini lists of 700+ characters: entries far past any fixed buffer round-trip, no piece is lost

@@ -90,7 +90,9 @@ static void RemoveTestValues(HKEY root, const char* key, DWORD view) {
     static char name[16384];  // any name a value can have
     DWORD length = sizeof name;
     if (RegEnumValueA(k, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    if (strstr(name, "VxTest") || strcmp(name, "(Default)") == 0) {
+    std::string lower(name, length);
+    for (char& c : lower) c = (char)tolower((unsigned char)c);
+    if (lower.find("vxtest") != std::string::npos || lower == "(default)") {
       RegDeleteValueA(k, name);
     } else {
       ++i;

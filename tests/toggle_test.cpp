@@ -134,10 +134,14 @@ TEST_F(ToggleTest, SameNameInAnotherPlaceNeverTakesTheMarker) {
 
 TEST_F(ToggleTest, AValueThatComesBackIsDisabledAgainUnlessItDiffers) {
   PutRunValue(1, "VxTest Back", "C:\\old\\old.exe");
+  PutRunValue(1, "VxTest Back2", "C:\\old\\second.exe");
   ToggleScanned("VxTest Back", 1);
-  PutRunValue(1, "VxTest Back", "C:\\old\\old.exe");  // the same entry put back by an installer
+  ToggleScanned("VxTest Back2", 1);
+  PutRunValue(1, "VxTest Back", "C:\\old\\old.exe");  // the same entries put back by an installer
+  PutRunValue(1, "VxTest Back2", "C:\\old\\second.exe");
   ScanStartupPrograms(0);
   EXPECT_FALSE(GetRunValue(1, "VxTest Back", nullptr, nullptr));
+  EXPECT_FALSE(GetRunValue(1, "VxTest Back2", nullptr, nullptr));  // each one, however many come back
   DWORD type = 0;
   EXPECT_STREQ("C:\\old\\old.exe", StoreValue(1, "VxTest Back", &type).c_str());
   EXPECT_EQ(1, ReadDisabledMarker("VxTest Back"));
