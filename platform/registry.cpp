@@ -305,15 +305,13 @@ LONG RegWholeValueAt(HKEY key, DWORD index, char* name, RegValueCopy* value) {
   value->data = nullptr;
   value->size = value->type = 0;
   name[0] = 0;
-  DWORD largest = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &largest, nullptr,
-                       nullptr) != ERROR_SUCCESS)
-    largest = 1024;
-  DWORD capacity = largest + 16;
+  // Most names and values fit the first buffers (a large name buffer costs every call under Wine);
+  // when one does not, the value is read again with room for any name and the size reported.
+  DWORD nameCapacity = 512, capacity = 1024;
   for (int attempt = 0; attempt < 4; ++attempt) {
     BYTE* data = (BYTE*)malloc((size_t)capacity + 2);
     if (!data) return ERROR_NOT_ENOUGH_MEMORY;
-    DWORD nameLength = kRegNameCapacity, size = capacity, type = 0;
+    DWORD nameLength = nameCapacity, size = capacity, type = 0;
     LONG rc = RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &size);
     if (rc == ERROR_SUCCESS) {
       data[size] = data[size + 1] = 0;
@@ -325,7 +323,8 @@ LONG RegWholeValueAt(HKEY key, DWORD index, char* name, RegValueCopy* value) {
     free(data);
     name[0] = 0;
     if (rc != ERROR_MORE_DATA) return rc;
-    capacity = (size > capacity ? size : capacity * 2) + 16;  // the value grew since the key was asked
+    nameCapacity = kRegNameCapacity;
+    if (size > capacity) capacity = size + 16;
   }
   return ERROR_MORE_DATA;
 }

@@ -298,11 +298,21 @@ TEST_F(RoundTripTest, LongWinIniListsLoseNothing) {
 
 // An AppInit list of ten DLLs, far longer than 255 characters: one goes, the nine others stay as they
 // were, and the one comes back as it was written.
-TEST_F(RoundTripTest, LongAppInitListsAreEditedWhole) {
-  const char* windows = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+// The machine's AppInit list as it was, put back however the test ends.
+struct AppInitScope {
+  const char* key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
   std::string saved;
-  DWORD savedType = 0;
-  bool had = RawRead(HKEY_LOCAL_MACHINE, windows, "AppInit_Dlls", &saved, &savedType, kLive);
+  DWORD type = REG_SZ;
+  bool had = RawRead(HKEY_LOCAL_MACHINE, key, "AppInit_Dlls", &saved, &type, kLive);
+  ~AppInitScope() {
+    if (had) RawWrite(HKEY_LOCAL_MACHINE, key, "AppInit_Dlls", type, saved.data(), (DWORD)saved.size(), kLive);
+    else RawDeleteValue(HKEY_LOCAL_MACHINE, key, "AppInit_Dlls", kLive);
+  }
+};
+
+TEST_F(RoundTripTest, LongAppInitListsAreEditedWhole) {
+  AppInitScope scope;
+  const char* windows = scope.key;
   std::vector<std::string> dlls;
   for (int i = 0; i < 10; ++i) dlls.push_back("C:\\VxTestVendor" + std::to_string(i) + "\\system\\hook" + std::to_string(i) + ".dll");
   std::string list;
@@ -328,13 +338,15 @@ TEST_F(RoundTripTest, LongAppInitListsAreEditedWhole) {
   RestoreHistoryEvent(0);
   RawRead(HKEY_LOCAL_MACHINE, windows, "AppInit_Dlls", &data, nullptr, kLive);
   EXPECT_STREQ((without + "," + dlls[7]).c_str(), data.c_str());
-  if (had) RawWrite(HKEY_LOCAL_MACHINE, windows, "AppInit_Dlls", savedType, saved.data(), (DWORD)saved.size(), kLive);
-  else RawDeleteValue(HKEY_LOCAL_MACHINE, windows, "AppInit_Dlls", kLive);
 }
 
 TEST_F(RoundTripTest, NotifyPackagesRoundTrip) {
   const char* name = "VxTestNotify";
   std::string key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\VxTestNotify";
+  struct Gone {
+    std::string key;
+    ~Gone() { RawDeleteTree(HKEY_LOCAL_MACHINE, key.c_str(), kLive); }
+  } gone{key};
   const char dll[] = "%SystemRoot%\\system32\\vxnotify.dll";
   DWORD zero = 0, one = 1;
   RawWrite(HKEY_LOCAL_MACHINE, key.c_str(), "DllName", REG_EXPAND_SZ, dll, sizeof dll, kLive);
@@ -378,7 +390,6 @@ TEST_F(RoundTripTest, NotifyPackagesRoundTrip) {
     RestoreHistoryEvent(rows - 1);
     EXPECT_EQ("", same());
   }
-  RawDeleteTree(HKEY_LOCAL_MACHINE, key.c_str(), kLive);
 }
 
 // Startup-folder files: a removal keeps the file (never deletes it) and a restore puts it back whole;
