@@ -130,13 +130,12 @@ void CopyAutoUpdateOption() {
 
 void WriteUrlPrefixes() {
   if (IsWow64()) RunningOnWow64 = 1;
-  RegSelectView(1);
+  RegView64 view;
   char prefix[256];
   if (RegReadString(HKEY_CURRENT_USER, kProductKey, "wwwPrefix", prefix, sizeof prefix) == 0)
     LoadText(1061, prefix, sizeof prefix);
   RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes", "www", prefix);
   RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix", "", prefix);
-  RegSelectView(0);
 }
 
 int RunUnattendedReport(const StartRequest& request) {

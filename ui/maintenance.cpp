@@ -165,17 +165,10 @@ int RemoveOldUninstallEntries() {
   char version[1024];
   // Without this program's own version every entry would look older: refuse rather than guess.
   if (VersionText(version) == 0 || !version[0]) return 1;
-  for (int pass = 0; pass < (RunningOnWow64 ? 2 : 1); ++pass) {
-    RegMasks saved = SaveRegMasks();
-    if (pass == 1) {
-      RegSelectView(1);
-    } else if (RunningOnWow64 && !(RegReadAccess & (KEY_WOW64_32KEY | KEY_WOW64_64KEY))) {
-      // The current view named outright, so the removal cannot reach a same-named entry of the other.
-      RegReadAccess |= KEY_WOW64_32KEY;
-      RegWriteAccess |= KEY_WOW64_32KEY;
-    }
+  RemoveOldEntriesInView(version);  // the view the caller works in
+  if (RunningOnWow64) {
+    RegView64 view;
     RemoveOldEntriesInView(version);
-    RestoreRegMasks(saved);
   }
   return 1;
 }
@@ -191,8 +184,6 @@ void RemoveTextOverrides() {
 }
 
 void RemoveWindowPlaces() {
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
+  RegView64 view;
   for (const char* place : kWindowPlaces) RegRemoveValue(HKEY_CURRENT_USER, kProductKey, place);
-  RestoreRegMasks(saved);
 }
