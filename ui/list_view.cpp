@@ -200,8 +200,12 @@ int InsertListItem(HWND list, const char* text, int item, int image) {
   return 1;
 }
 
+// The image a list's files without an icon share, added once per image list (0: not yet).
+static int fallbackImage[2];
+
 HIMAGELIST CreateListImages(HWND list, int slot) {
   if (slot < 0 || slot > 1) return nullptr;
+  fallbackImage[slot] = 0;
   HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                        ILC_MASK | ILC_COLOR32, 1, 1);
   HICON program = LoadIconA(AppInstance, MAKEINTRESOURCEA(101));
@@ -215,6 +219,7 @@ int DestroyListImages(int slot) {
   if (slot < 0 || slot > 1) return 0;
   if (ListImageList[slot]) ImageList_Destroy(ListImageList[slot]);
   ListImageList[slot] = nullptr;
+  fallbackImage[slot] = 0;
   return 1;
 }
 
@@ -235,12 +240,15 @@ int AddIconOfFile(const char* path, int exists, int iconNumber, int slot) {
     if ((UINT_PTR)icon <= 1) icon = nullptr;  // 1: the file has no icons of its own
     extracted = icon != nullptr;
   }
+  if (!icon && fallbackImage[slot] > 0) return fallbackImage[slot];  // one copy for every such file
   if (!icon) icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(FallbackIconOf(CurrentPageId)));
   if (!icon) icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(115));
   if (!icon) return 0;
   int index = ImageList_ReplaceIcon(ListImageList[slot], -1, icon);
   if (extracted) DestroyIcon(icon);
-  return index < 0 ? 0 : index;
+  if (index <= 0) return 0;
+  if (!extracted) fallbackImage[slot] = index;
+  return index;
 }
 
 int AddFileIcon(const char* command, int iconNumber, int slot) {
