@@ -11,6 +11,7 @@
 
 #include "platform/registry.h"
 #include "platform/settings.h"
+#include "records/history.h"
 #include "startup/items.h"
 #include "startup/scan.h"
 #include "startup/toggle.h"
@@ -103,8 +104,11 @@ int main(int argc, char** argv) {
     }
     reset.WaitExit(20000);
   }
-  // The history made here belongs to the demonstration only.
-  DeleteFileA((BinFolder() + "\\history.txt").c_str());
+  // The history made here, and what its removals kept, belong to the demonstration only.
+  char kept[260];
+  if (HistoryFilePath(kept)) DeleteFileA(kept);
+  if (RemovalBackupPath(kept)) DeleteFileA(kept);
+  if (RemovedFilesFolder(kept, 0)) RemoveDirectoryA(kept);
   CoUninitialize();
   return 0;
 }
