@@ -196,7 +196,13 @@ TEST_F(ProductE2E, QovaPageSearchesByNameAndOpensTheMaintenanceTools) {
     ~HandlerBack() { RawWriteString(HKEY_LOCAL_MACHINE, key, "", text->c_str()); }
   } back = {handler, &saved};
 
+  // The companion asks for the options to be read again by setting Update; the page clears it.
+  const char* options = "Software\\Orvenn Studios\\Vandrelix\\Options";
+  RawWriteString(HKEY_CURRENT_USER, options, "Update", "1");
   Open("-QOVA");
+  std::string update;
+  EXPECT_TRUE(WaitUntil([&] { return RawRead(HKEY_CURRENT_USER, options, "Update", &update, nullptr) &&
+                                     std::string(update.c_str()) == "0"; }));
   // The product page comes last but one, before the Options page.
   std::vector<std::string> tabs = TabTitles(sheet);
   ASSERT_GE(tabs.size(), 3u);
