@@ -1,6 +1,7 @@
 // The ActiveX page: the controls Internet Explorer has used (or, on request, every control with
 // compatibility settings), each enabled or disabled through its kill bit.
-#include <windows.h>
+#include "ui/pages/activex_page.h"
+
 #include <commctrl.h>
 #include <string.h>
 
@@ -96,26 +97,18 @@ const ListColumn kColumns[] = {
     {629, 0.3, ModuleText, nullptr},    {628, 0.18, CommandText, nullptr}, {699, 0.2, CompanyText, CompanyKey},
     {714, 0.09, TypeText, nullptr},     {912, 0.01, DetectedText, nullptr}, {1158, 0.18, ClassIdText, nullptr},
 };
-const PageList kList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr};
+
+}  // namespace
+
+const PageList kActiveXList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr};
+
+namespace {
 
 const int kButtons[] = {IDC_ENABLE, IDC_DISABLE, IDC_INFO, IDC_HELP_BUTTON, IDC_CLOSE};
 const int kFooter[] = {IDC_NON_MICROSOFT, IDC_LIST_ALL};
 const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 5, kFooter, 2};
 
 HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
-
-int Fill(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  // The servers of 64-bit Windows' own folders are looked at where they are.
-  RedirectionOff redirection;
-  ScanActiveXControls();
-  HWND list = ListOf(page);
-  int count = FillList(list, &kList);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
 
 // Enables or disables the control of every selected row; each row carries its own item, so two rows
 // of one class id act on the row chosen.
@@ -138,13 +131,13 @@ void SwitchSelected(HWND page, int enable) {
       SetActiveXKillBit(classId);
     }
   }
-  Fill(page);
+  FillActiveXList(page);
 }
 
 void SetOptionFromBox(HWND page, int box, int option) {
   OptionSet[option] = IsDlgButtonChecked(page, box) == BST_CHECKED ? 1 : 0;
   WriteOption(OptionTable[option].name, OptionSet[option]);
-  Fill(page);
+  FillActiveXList(page);
 }
 
 void OnCommand(HWND page, int id) {
@@ -175,8 +168,8 @@ void OnCommand(HWND page, int id) {
 void Activate(HWND page) {
   CheckDlgButton(page, IDC_NON_MICROSOFT, OptionSet[OPT_HideMicrosoftActiveX] ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(page, IDC_LIST_ALL, OptionSet[OPT_ActiveXListAll] ? BST_CHECKED : BST_UNCHECKED);
-  AddListColumnsOnce(ListOf(page), &kList);
-  Fill(page);
+  AddListColumnsOnce(ListOf(page), &kActiveXList);
+  FillActiveXList(page);
 }
 
 void Initialise(HWND page) {
@@ -215,6 +208,19 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 }
 
 }  // namespace
+
+int FillActiveXList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  // The servers of 64-bit Windows' own folders are looked at where they are.
+  RedirectionOff redirection;
+  ScanActiveXControls();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kActiveXList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
 
 INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

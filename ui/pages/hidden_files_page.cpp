@@ -1,7 +1,8 @@
 // The Hidden Files page: every hidden file in the folders Windows starts programs from, with its
 // folder, dates and system flag, and what a user can do with one (unhide, view, delete now or at the
 // next restart).
-#include <windows.h>
+#include "ui/pages/hidden_files_page.h"
+
 #include <commctrl.h>
 #include <string.h>
 
@@ -93,7 +94,12 @@ const ListColumn kColumns[] = {
     {629, 0.3, NameText, nullptr},      {776, 0.3, FolderText, nullptr}, {912, 0.01, DetectedText, nullptr},
     {914, 0.22, WrittenText, WrittenKey}, {714, 0.15, TypeText, FlagKey},
 };
-const PageList kList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr};
+
+}  // namespace
+
+const PageList kHiddenList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr};
+
+namespace {
 
 const int kButtons[] = {IDC_INFO,    IDC_REFRESH,     IDC_UNHIDE, IDC_DELETE, IDC_DELETE_ON_RESTART,
                         IDC_NOTEPAD, IDC_HELP_BUTTON, IDC_CLOSE};
@@ -101,19 +107,6 @@ const int kFooter[] = {IDC_HINT};
 const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 8, kFooter, 1};
 
 HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
-
-int Fill(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  // Files of 64-bit Windows' own folders are read where they are, or they would all be "in use".
-  RedirectionOff redirection;
-  ScanHiddenFiles();
-  HWND list = ListOf(page);
-  int count = FillList(list, &kList);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
 
 // The selected file's title and path; 0 after telling the user that nothing is selected.
 int SelectedFile(HWND page, char* title, char* path) {
@@ -150,7 +143,7 @@ void OnFileCommand(HWND page, int id) {
       DeleteHiddenFile(title, path, kDeleteAtRestart);
       break;
   }
-  Fill(page);
+  FillHiddenList(page);
 }
 
 void OnCommand(HWND page, int id) {
@@ -163,7 +156,7 @@ void OnCommand(HWND page, int id) {
       OnFileCommand(page, id);
       break;
     case IDC_REFRESH:
-      Fill(page);
+      FillHiddenList(page);
       break;
     case IDC_CLOSE:
       CloseSheet();
@@ -178,8 +171,8 @@ void OnCommand(HWND page, int id) {
 }
 
 void Activate(HWND page) {
-  AddListColumnsOnce(ListOf(page), &kList);
-  Fill(page);
+  AddListColumnsOnce(ListOf(page), &kHiddenList);
+  FillHiddenList(page);
 }
 
 void Initialise(HWND page) {
@@ -225,6 +218,19 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 }
 
 }  // namespace
+
+int FillHiddenList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  // Files of 64-bit Windows' own folders are read where they are, or they would all be "in use".
+  RedirectionOff redirection;
+  ScanHiddenFiles();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kHiddenList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
 
 INT_PTR CALLBACK HiddenFilesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

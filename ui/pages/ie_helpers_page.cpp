@@ -1,6 +1,7 @@
 // The IE Helpers page: what Internet Explorer loads besides itself (helper objects, toolbars and
 // toolbar-button extensions), with removal of an add-on and the shared item actions.
-#include <windows.h>
+#include "ui/pages/ie_helpers_page.h"
+
 #include <commctrl.h>
 #include <string.h>
 
@@ -87,24 +88,18 @@ const ListColumn kColumns[] = {
     {714, 0.12, TypeText, LocationKey},
     {912, 0.01, DetectedText, nullptr},
 };
-const PageList kList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr};
+
+}  // namespace
+
+const PageList kIEHelpersList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr};
+
+namespace {
 
 const int kButtons[] = {IDC_INFO, IDC_REMOVE, IDC_HELP_BUTTON, IDC_CLOSE};
 const int kFooter[] = {IDC_HINT};
 const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 4, kFooter, 1};
 
 HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
-
-int Fill(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  EnumerateIEHelpers();
-  HWND list = ListOf(page);
-  int count = FillList(list, &kList);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
 
 void RemoveSelected(HWND page) {
   int item = SelectedItemOrHint(page, ListOf(page));
@@ -118,7 +113,7 @@ void RemoveSelected(HWND page) {
   if (MessageBoxExA(page, question, ApplicationTitle, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST, UiLanguage) != IDYES)
     return;
   RemoveIEHelper(file, item);
-  Fill(page);
+  FillIEHelpersList(page);
 }
 
 void DeleteSelectedOnRestart(HWND page) {
@@ -163,8 +158,8 @@ void OnCommand(HWND page, int id) {
 }
 
 void Activate(HWND page) {
-  AddListColumnsOnce(ListOf(page), &kList);
-  Fill(page);
+  AddListColumnsOnce(ListOf(page), &kIEHelpersList);
+  FillIEHelpersList(page);
 }
 
 void Initialise(HWND page) {
@@ -208,6 +203,17 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 }
 
 }  // namespace
+
+int FillIEHelpersList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  EnumerateIEHelpers();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kIEHelpersList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
 
 INT_PTR CALLBACK IEHelpersPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
