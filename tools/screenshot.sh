@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Makes the README's pictures from a fresh prefix seeded with the demonstration entries, on a private
-# display, so they come out the same every time: the Startup Programs page (docs/startup-page.png),
-# then the QOVA page, the Options page, the History dialog and the maintenance tools
-# (docs/qova-page.png, docs/options-page.png, docs/history-dialog.png, docs/maintenance-dialog.png),
-# which a driver opens in the real program inside a Wine desktop window.
+# Makes the README's pictures (docs/<name>.png) from a fresh prefix seeded with the demonstration
+# entries, add-ons and hidden files, on a private display, so they come out the same every time: the
+# pages, then the QOVA page, the Options page, the History dialog and the maintenance tools, which a
+# driver opens in the real program inside a Wine desktop window.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 mkdir -p "$root/docs"
 rm -rf "$build/wine/shot"
-VX_PREFIX=$build/wine/shot VX_HEADLESS=1 VX_SHOT=$root/docs/startup-page.png bash "$root/tools/run.sh"
+shot() {  # picture name, then the page switch
+  VX_PREFIX=$build/wine/shot VX_HEADLESS=1 VX_SHOT=$root/docs/$1.png bash "$root/tools/run.sh" "$2"
+}
+shot startup-page -START
+shot ie-helpers-page -BHO
+shot hidden-files-page -HIDDEN
+shot activex-page -ACTIVEX
 
 cmake --build "$build" -j"$(nproc)" --target VandrelixEx Vandrelix demo_shots >/dev/null
 export VX_HOME=$build/wine/home WINEDEBUG=-all
