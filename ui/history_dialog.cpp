@@ -10,6 +10,7 @@
 #include "records/history.h"
 #include "startup/items.h"
 #include "ui/item_menu.h"
+#include "ui/pages/page_frame.h"
 #include "ui/sheet.h"
 
 namespace {
@@ -183,6 +184,10 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       ((MINMAXINFO*)lParam)->ptMinTrackSize.y = least.bottom;
       return TRUE;
     }
+    case WM_CONTEXTMENU:
+      // Shift+F10 or the menu key: the menu of the selected event.
+      if (lParam == -1) KeyboardItemMenu(dialog, kHistoryListId, ListOf(dialog));
+      return TRUE;
     case WM_NOTIFY: {
       NMHDR* header = (NMHDR*)lParam;
       if (header->idFrom != IDC_HISTORY_LIST) return FALSE;

@@ -13,6 +13,7 @@
 #include "ui/item_menu.h"
 #include "ui/list_view.h"
 #include "ui/maintenance.h"
+#include "ui/pages/page_frame.h"
 #include "ui/sheet.h"
 
 INT_PTR CALLBACK QovaPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -115,8 +116,6 @@ void OnCommand(HWND page, int command) {
 }
 
 void Activate(HWND page) {
-  CurrentPageId = kPageId;
-  CreateActivePage(page);
   // The product's settings read again when the companion has asked for it.
   if (ReadOption("Update", 0) != 0) {
     LoadOptions();
@@ -145,23 +144,6 @@ void Initialise(HWND page) {
   PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
 }
 
-INT_PTR OnNotify(HWND page, NMHDR* header) {
-  switch (header->code) {
-    case PSN_SETACTIVE:
-      Activate(page);
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
-      return TRUE;
-    case PSN_KILLACTIVE:
-      CleanupActivePage(page);
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
-      return TRUE;
-    case PSN_RESET:
-      CleanupActivePage(page);
-      return TRUE;
-  }
-  return FALSE;
-}
-
 }  // namespace
 
 INT_PTR CALLBACK QovaPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -170,7 +152,7 @@ INT_PTR CALLBACK QovaPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
       Initialise(page);
       return TRUE;
     case WM_NOTIFY:
-      return OnNotify(page, (NMHDR*)lParam);
+      return AnswerSheetNotify(page, (NMHDR*)lParam, kPageId, Activate);
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) OnCommand(page, LOWORD(wParam));
       return TRUE;
