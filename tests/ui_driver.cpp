@@ -213,6 +213,14 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+std::string ControlText(HWND window, int id) {
+  // WM_GETTEXT is carried across processes; GetWindowText of another program's edit box is empty.
+  char text[4096] = "";
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(GetDlgItem(window, id), WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 10000, &result);
+  return text;
+}
+
 HWND TopVisibleWindow() {
   for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
     RECT r;
@@ -314,6 +322,43 @@ HWND WaitForMenu(DWORD ms) {
 bool ChooseMenuKey(char mnemonic) {
   HWND menu = WaitForMenu();
   return menu && PostMessageA(menu, WM_CHAR, (WPARAM)tolower((unsigned char)mnemonic), 0);
+}
+
+bool ChooseMenuItem(int position) {
+  HWND menu = WaitForMenu();
+  if (!menu) return false;
+  // The first Down selects the first entry.
+  for (int i = 0; i <= position; ++i)
+    if (!PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0)) return false;
+  return PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0) != 0;
+}
+
+bool DoubleClickRow(HWND list, int row) {
+  RemoteMemory memory(list, sizeof(RECT));
+  RECT r = {};
+  r.left = LVIR_LABEL;
+  if (!memory.Write(0, &r, sizeof r) || !Send(list, LVM_GETITEMRECT, row, (LPARAM)memory.at) ||
+      !memory.Read(0, &r, sizeof r))
+    return false;
+  POINT at = CentreOnScreen(list, r);
+  if (!SetCursorPos(at.x, at.y)) return false;
+  INPUT input[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    input[i].type = INPUT_MOUSE;
+    input[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+  }
+  return SendInput(4, input, sizeof(INPUT)) == 4;
+}
+
+bool ClickControl(HWND window, int id) {
+  HWND control = GetDlgItem(window, id);
+  RECT r;
+  if (!control || !GetClientRect(control, &r)) return false;
+  return MouseClick(CentreOnScreen(control, r), false);
+}
+
+bool PressKey(HWND window, UINT key) {
+  return PostMessageA(window, WM_KEYDOWN, key, 1) && PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
 bool CloseMenu() {
