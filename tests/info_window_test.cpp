@@ -244,6 +244,12 @@ class InfoWindowTest : public VxTest {
   bool Shown(int id) { return IsWindowVisible(GetDlgItem(window, id)) != 0; }
   bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != 0; }
   bool Click(int id) { return PressButton(window, id); }
+  int FocusId() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0;
+  }
   // A click that returns once the window has carried it out.
   void ClickAndWait(int id) {
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(window, id));
@@ -279,6 +285,7 @@ TEST_F(InfoWindowTest, StepsThroughTheTableAndKeepsItsPlace) {
   Add("VxInfo Two", program, 1);
   Add("VxInfo Three", program, 200);
   Open(2);
+  EXPECT_EQ(IDCANCEL, FocusId());  // Enter right away closes; it never runs the program
   EXPECT_EQ(program, Text(IDC_INFO_PATH));
   EXPECT_EQ("Icon Company", Text(IDC_INFO_COMPANY));
   EXPECT_EQ("Ready", Text(IDC_INFO_STATUS));
@@ -472,6 +479,7 @@ TEST_F(InfoWindowTest, CreateNoteThenSaveNoteWritesTheNoteFile) {
   ASSERT_TRUE(Click(IDC_INFO_PREVIOUS));
   ASSERT_TRUE(WaitForCaption("VxInfo Noted"));
   EXPECT_EQ("Changed my mind.", WindowText(box));
+  EXPECT_EQ(IDC_INFO_NOTE, FocusId());
   EXPECT_EQ("&Save Note", Text(IDC_INFO_NOTE_BUTTON));
   EXPECT_FALSE(GetWindowLongA(box, GWL_STYLE) & ES_READONLY);
 }

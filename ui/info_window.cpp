@@ -439,6 +439,11 @@ void Fill(HWND window, int index, int keepNote) {
     int length = GetWindowTextLengthA(note);
     SendMessageA(note, EM_SETSEL, (WPARAM)length, (LPARAM)length);
   }
+  // A button that went away (Kill Task once the program has ended) leaves the focus on Close, never
+  // on a command that Enter would then carry out by surprise.
+  HWND focus = GetFocus();
+  if (!focus || !IsChild(window, focus) || !(GetWindowLongA(focus, GWL_STYLE) & WS_VISIBLE) || !IsWindowEnabled(focus))
+    SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(window, IDCANCEL), TRUE);
 }
 
 // The expanded or shrunk form: window height, the bottom row of buttons, and what shows.
@@ -652,9 +657,10 @@ void OnCommand(HWND window, int id, int code) {
 INT_PTR CALLBACK InfoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      // The focus goes to the note box when a note was loaded, else to Close (the fill sees to it):
+      // Enter right after opening never runs or ends a program.
       Initialise(window);
-      // The note box has the focus when a note was loaded; else the first control that takes it.
-      return state.noteOpen && Expanded() ? FALSE : TRUE;
+      return FALSE;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam), HIWORD(wParam));
       return TRUE;
