@@ -360,6 +360,18 @@ TEST_F(InfoWindowTest, MissingProgramInTheThirtyTwoBitProgramFolder) {
   EXPECT_EQ("", Text(IDC_INFO_COMPANY));
   EXPECT_EQ("", Text(IDC_INFO_CREATED));
   EXPECT_EQ("VxInfo Gone", Text(IDC_INFO_DESCRIPTION));  // the title stands in for the description
+
+  // A bare program name is shown where Windows finds it; a Winlogon entry offers no Run or Kill Task.
+  ClearStartupItems();
+  Add("VxInfo Shell", "explorer.exe", 251);
+  ClickAndWait(IDC_INFO_NEXT);
+  ASSERT_EQ("VxInfo Shell", WindowText(window));
+  std::string path = Text(IDC_INFO_PATH);
+  EXPECT_EQ(0, _strnicmp(path.c_str(), WindowsFolder().c_str(), WindowsFolder().size())) << path;
+  EXPECT_EQ(path.size() - 13, path.rfind("\\explorer.exe")) << path;
+  EXPECT_FALSE(Shown(IDC_INFO_RUN));
+  EXPECT_FALSE(Shown(IDC_INFO_KILL));
+  EXPECT_NE("", Text(IDC_INFO_CREATED));
 }
 
 TEST_F(InfoWindowTest, KillTaskEndsTheProgramAndRunStartsIt) {

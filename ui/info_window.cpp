@@ -156,6 +156,13 @@ void GatherInfo(int index, InfoEntry* entry, InfoFacts* facts) {
     CopyText(probe, entry->path);
     facts->exists = FileExists(probe);
   }
+  // A bare program name (a Winlogon shell "explorer.exe") is shown, read and dated where Windows
+  // finds it.
+  if (facts->exists && !strchr(entry->path, '\\')) {
+    char found[260];
+    DWORD length = SearchPathA(nullptr, entry->path, nullptr, sizeof found, found, nullptr);
+    if (length > 0 && length < sizeof found) CopyText(entry->path, found);
+  }
 
   const int code = entry->code;
   if (AsksWhetherRunning(code) && entry->path[0]) facts->running = IsProcessRunning(entry->path);
