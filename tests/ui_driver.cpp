@@ -60,22 +60,25 @@ BOOL CALLBACK CollectSheets(HWND window, LPARAM param) {
 // Real mouse input at a point of the screen. Two clicks of a button close in time and place make a
 // double click; a click that would pair with the one before moves aside by more than that distance.
 bool MouseClick(POINT at, bool right) {
-  static POINT last = {-1000, -1000};
-  static DWORD lastTime = 0;
-  static bool lastRight = false;
-  int nearX = GetSystemMetrics(SM_CXDOUBLECLK), nearY = GetSystemMetrics(SM_CYDOUBLECLK);
-  if (right == lastRight && GetTickCount() - lastTime <= GetDoubleClickTime() && abs(at.x - last.x) <= nearX &&
-      abs(at.y - last.y) <= nearY)
-    at.x += (at.x > last.x ? 1 : -1) * (nearX + 4);
-  last = at;
+  // Two clicks close in time would be one double click to the program: let the double-click time
+  // pass instead (a header takes a double click as no click at all).
+  static DWORD lastTime = GetTickCount() - 10000;
+  DWORD wait = GetDoubleClickTime() + 100;
+  while (GetTickCount() - lastTime < wait) Sleep(20);
+  // The move travels in the same input as the press, so the press can never land where the pointer was.
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  if (width <= 1 || height <= 1) return false;
+  INPUT input[3] = {};
+  for (INPUT& one : input) one.type = INPUT_MOUSE;
+  input[0].mi.dx = (LONG)((at.x * 65535LL) / (width - 1));
+  input[0].mi.dy = (LONG)((at.y * 65535LL) / (height - 1));
+  input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  input[2].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  SetCursorPos(at.x, at.y);
+  bool sent = SendInput(3, input, sizeof(INPUT)) == 3;
   lastTime = GetTickCount();
-  lastRight = right;
-  if (!SetCursorPos(at.x, at.y)) return false;
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-  return SendInput(2, input, sizeof(INPUT)) == 2;
+  return sent;
 }
 
 POINT CentreOnScreen(HWND window, RECT r) {

@@ -3,6 +3,7 @@
 # Usage: tools/bench.sh [which] [arguments]
 #   scan [Run values] [rounds]          the startup scan over prepared Run values (the default)
 #   fill [rounds] [sizes...]            the Startup list's fill (icons) and sort by Company vs its bare scan
+#   pages [rounds] [items]              the IE Helpers, ActiveX and Hidden Files lists' fills vs their scans
 #   areas [rounds]                      services, active tasks and scheduled tasks listings
 #   addons [ActiveX controls] [rounds]  add-on, ActiveX, file-type and hidden-file scans
 #   reports [removals]                  removals with both reports against a silent local service
@@ -14,11 +15,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
 which=scan
-case "${1:-}" in scan|fill|areas|addons|reports|unattended|info|all) which=$1; shift ;; esac
+case "${1:-}" in scan|fill|pages|areas|addons|reports|unattended|info|all) which=$1; shift ;; esac
 targets="${which}_bench"
 [ "$which" = reports ] && targets=report_bench
 [ "$which" = unattended ] && targets=VandrelixEx
 [ "$which" = fill ] && targets="fill_bench vx_fixtures"
+[ "$which" = pages ] && targets="pages_bench vx_fixtures"
 [ "$which" = info ] && targets="info_bench vx_fixtures"
 [ "$which" = all ] && targets="scan_bench fill_bench vx_fixtures areas_bench addons_bench report_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
@@ -35,6 +37,7 @@ run() { echo "== $1"; wine "$build/bin/$1.exe" "${@:2}" </dev/null; }
 case "$which" in
   scan) run scan_bench "${1:-200}" "${2:-5}" ;;
   fill) run fill_bench "${1:-5}" "${@:2}" ;;
+  pages) run pages_bench "${1:-3}" "${2:-200}" ;;
   info) run info_bench "${1:-3}" "${2:-64}" ;;
   areas) run areas_bench "${1:-5}" ;;
   addons) run addons_bench "${1:-200}" "${2:-5}" ;;

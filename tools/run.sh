@@ -35,7 +35,7 @@ if [ ! -f "$prefix/.vx-demo" ]; then
   echo "run: seeding demonstration startup entries into $prefix (first run only)"
   # Wine's own window captions need its Marlett and Tahoma faces inside the prefix.
   cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-  wine "$build/bin/demo_seed.exe" </dev/null | tr -d '\r'
+  for seed in "$build"/bin/demo_seed*.exe; do wine "$seed" </dev/null | tr -d '\r'; done
   touch "$prefix/.vx-demo"
 fi
 
@@ -61,7 +61,7 @@ shot=${VX_SHOT:-$build/screenshot.png}
 if [ -n "$sheet" ]; then
   sleep "${VX_RUN_SECONDS:-2}"
   import -window "$sheet" "$shot" 2>/dev/null || true
-  echo "run: VandrelixEx is running with its Startup Programs page open"
+  echo "run: VandrelixEx is running with its property sheet open"
   echo "run: screenshot saved to $shot"
   # More pictures for the README (tools/screenshot.sh names their folder in VX_PICTURES): windows
   # opened on the sheet by tools/demo/demo_shot.
@@ -83,7 +83,7 @@ if [ -n "$sheet" ]; then
     picture info-window info "Heron Sync"
   fi
 else
-  echo "run: the Startup Programs page did not appear (log: $build/run.log)"
+  echo "run: the property sheet did not appear (log: $build/run.log)"
 fi
 wine explorer "/desktop=$desktop" "$exe" -Q </dev/null >/dev/null 2>&1 || true
 wait $pid 2>/dev/null || true

@@ -65,6 +65,7 @@ const MenuRow kMenuRows[] = {
                E(913, 1180)}},
     {6055, 1, {E(301, 1008), E(1135, 1201), E(1136, 1202), E(311, 1064), E(1117, 1065), E(1118, 1197), kSeparator,
                E(302, 1003), E(1124, 1198), kNote}},
+    {6056, 1, {}},  // ActiveX: the common tail alone
 };
 #undef E
 #undef LOW
@@ -156,6 +157,10 @@ int ItemContextMenu(HWND page, int pageId, int row) {
   HWND list = FindWindowExA(page, nullptr, WC_LISTVIEWA, nullptr);
   HMENU menu = BuildItemMenu(pageId, list ? RowItemIndex(list, row) : -1);
   if (!menu) return 0;
+  if (GetMenuItemCount(menu) <= 0) {  // nothing available to offer for this page yet
+    DestroyMenu(menu);
+    return 0;
+  }
   POINT at;
   GetCursorPos(&at);
   SetForegroundWindow(GetAncestor(page, GA_ROOT));

@@ -15,10 +15,16 @@
 
 // The page procedures, one per file under ui/pages/.
 INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK IEHelpersPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK HiddenFilesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // In sheet order. A page whose area has not landed has no row, so the sheet never shows an empty page.
 const SheetPage kSheetPages[] = {
     {102, 170, 606, StartupPage, 6026, nullptr, nullptr},
+    {139, 180, 694, IEHelpersPage, 6040, nullptr, nullptr},
+    {195, 198, 973, HiddenFilesPage, 6052, nullptr, nullptr},
+    {201, 212, 1155, ActiveXPage, 6056, nullptr, nullptr},
 };
 const int kSheetPageCount = sizeof kSheetPages / sizeof kSheetPages[0];
 

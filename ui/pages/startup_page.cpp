@@ -146,10 +146,13 @@ struct ItemTexts {
   char file[260];
   char command[260];
   int code;
+  char name[512];  // the entry's real name; the operations refuse without one
+  int hasName;
 };
 
 void ReadItem(int item, ItemTexts* texts) {
-  texts->title[0] = texts->file[0] = texts->command[0] = 0;
+  texts->title[0] = texts->file[0] = texts->command[0] = texts->name[0] = 0;
+  texts->hasName = GetItemValueName(item, texts->name);
   GetItemTitle(item, texts->title);
   GetItemFile(item, texts->file);
   GetItemCommand(item, texts->command);
@@ -171,8 +174,8 @@ void ToggleSelected(HWND page, int enable) {
     ItemTexts texts;
     ReadItem(items[i], &texts);
     // (Disable: ending the running program first, asking for one row, goes here with active tasks.)
-    int marker = ReadDisabledMarker(texts.title);
-    if (enable ? marker != 0 : marker == 0) ToggleStartupItem(texts.title, texts.file, texts.command, texts.code);
+    int disabled = IsItemDisabled(items[i]) != 0;
+    if (texts.hasName && enable == disabled) ToggleStartupItem(texts.name, texts.file, texts.command, texts.code);
   }
   Refill(page);
 }
@@ -199,7 +202,7 @@ void RemoveSelected(HWND page) {
       FillTemplate(question, sizeof question, pattern, texts.file);
       if (MessageBoxExA(page, question, ApplicationTitle, MB_YESNO | MB_ICONWARNING, UiLanguage) != IDYES) continue;
     }
-    RemoveStartupItem(texts.title, texts.file, texts.command, texts.code);
+    if (texts.hasName) RemoveStartupItem(texts.name, texts.file, texts.command, texts.code);
   }
   Refill(page);
 }
