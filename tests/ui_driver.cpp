@@ -59,7 +59,7 @@ BOOL CALLBACK CollectSheets(HWND window, LPARAM param) {
 
 // Real mouse input at a point of the screen. Two clicks of a button close in time and place make a
 // double click; a click that would pair with the one before moves aside by more than that distance.
-bool MouseClick(POINT at, bool right) {
+bool MouseClicks(POINT at, bool right, int clicks) {
   // Two clicks close in time would be one double click to the program: let the double-click time
   // pass instead (a header takes a double click as no click at all).
   static DWORD lastTime = GetTickCount() - 10000;
@@ -67,19 +67,24 @@ bool MouseClick(POINT at, bool right) {
   while (GetTickCount() - lastTime < wait) Sleep(20);
   // The move travels in the same input as the press, so the press can never land where the pointer was.
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  if (width <= 1 || height <= 1) return false;
-  INPUT input[3] = {};
+  if (width <= 1 || height <= 1 || clicks < 1 || clicks > 2) return false;
+  INPUT input[5] = {};
   for (INPUT& one : input) one.type = INPUT_MOUSE;
   input[0].mi.dx = (LONG)((at.x * 65535LL) / (width - 1));
   input[0].mi.dy = (LONG)((at.y * 65535LL) / (height - 1));
   input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-  input[2].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  for (int i = 0; i < clicks; ++i) {
+    input[1 + 2 * i].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    input[2 + 2 * i].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  }
   SetCursorPos(at.x, at.y);
-  bool sent = SendInput(3, input, sizeof(INPUT)) == 3;
+  UINT count = 1 + 2 * (UINT)clicks;
+  bool sent = SendInput(count, input, sizeof(INPUT)) == count;
   lastTime = GetTickCount();
   return sent;
 }
+
+bool MouseClick(POINT at, bool right) { return MouseClicks(at, right, 1); }
 
 POINT CentreOnScreen(HWND window, RECT r) {
   POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
@@ -343,14 +348,7 @@ bool DoubleClickRow(HWND list, int row) {
   if (!memory.Write(0, &r, sizeof r) || !Send(list, LVM_GETITEMRECT, row, (LPARAM)memory.at) ||
       !memory.Read(0, &r, sizeof r))
     return false;
-  POINT at = CentreOnScreen(list, r);
-  if (!SetCursorPos(at.x, at.y)) return false;
-  INPUT input[4] = {};
-  for (int i = 0; i < 4; ++i) {
-    input[i].type = INPUT_MOUSE;
-    input[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-  }
-  return SendInput(4, input, sizeof(INPUT)) == 4;
+  return MouseClicks(CentreOnScreen(list, r), false, 2);
 }
 
 bool ClickControl(HWND window, int id) {
