@@ -9,18 +9,20 @@
 #   reports [removals]                  removals with both reports against a silent local service
 #   unattended [rounds]                 the -ScanLog, -Report and -Spreadsheet runs of the real program
 #   product [rounds] [events...]        the History dialog's load and fill, and the uninstall sweep
+#   info [rounds] [Run values]          what the information window reads per entry (startup, services)
 #   all                                 each of the above with its defaults
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
 which=scan
-case "${1:-}" in scan|fill|pages|areas|addons|reports|unattended|product|all) which=$1; shift ;; esac
+case "${1:-}" in scan|fill|pages|areas|addons|reports|unattended|info|product|all) which=$1; shift ;; esac
 targets="${which}_bench"
 [ "$which" = reports ] && targets=report_bench
 [ "$which" = unattended ] && targets=VandrelixEx
 [ "$which" = fill ] && targets="fill_bench vx_fixtures"
 [ "$which" = pages ] && targets="pages_bench vx_fixtures"
+[ "$which" = info ] && targets="info_bench vx_fixtures"
 [ "$which" = all ] && targets="scan_bench fill_bench vx_fixtures areas_bench addons_bench report_bench product_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
 # shellcheck disable=SC2086
@@ -38,6 +40,7 @@ case "$which" in
   fill) run fill_bench "${1:-5}" "${@:2}" ;;
   pages) run pages_bench "${1:-3}" "${2:-200}" ;;
   product) run product_bench "${1:-3}" "${@:2}" ;;
+  info) run info_bench "${1:-3}" "${2:-64}" ;;
   areas) run areas_bench "${1:-5}" ;;
   addons) run addons_bench "${1:-200}" "${2:-5}" ;;
   reports) run report_bench "${1:-10}" ;;

@@ -12,7 +12,7 @@ build=${VX_BUILD:-$root/build}
 
 if [ "$(id -u)" = 0 ]; then bash "$root/tools/setup.sh"; fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target VandrelixEx demo_seed >/dev/null
+cmake --build "$build" -j"$(nproc)" --target VandrelixEx demo_seed ${VX_PICTURES:+demo_shot} >/dev/null
 
 export VX_HOME=$build/wine/home WINEDEBUG=${WINEDEBUG:--all}
 # shellcheck source=tools/wine-env.sh
@@ -63,6 +63,29 @@ if [ -n "$sheet" ]; then
   import -window "$sheet" "$shot" 2>/dev/null || true
   echo "run: VandrelixEx is running with its property sheet open"
   echo "run: screenshot saved to $shot"
+  # More pictures for the README (tools/screenshot.sh names their folder in VX_PICTURES): windows
+  # opened on the sheet by tools/demo/demo_shot.
+  picture() {  # picture NAME DEMO_SHOT_ARGUMENTS...
+    local bmp=$build/$1.bmp
+    rm -f "$bmp"
+    # The desktop starts the program and returns at once: the picture is there when it is written.
+    wine explorer "/desktop=$desktop" "$build/bin/demo_shot.exe" "${@:2}" "$(winepath -w "$bmp")" </dev/null
+    for _ in $(seq 1 150); do [ -s "$bmp" ] && break; sleep 0.2; done
+    sleep 1
+    if [ -s "$bmp" ] && convert "$bmp" "$VX_PICTURES/$1.png"; then
+      echo "run: picture saved to $VX_PICTURES/$1.png"
+    else
+      echo "run: no picture $1"
+    fi
+    rm -f "$bmp"
+  }
+  if [ -n "${VX_PICTURES:-}" ]; then
+    picture info-window info "Heron Sync"
+    picture qova-page qova
+    picture options-page options
+    picture history-dialog history
+    picture maintenance-dialog reset
+  fi
 else
   echo "run: the property sheet did not appear (log: $build/run.log)"
 fi

@@ -87,8 +87,28 @@ int CALLBACK PreCreateSheet(HWND, UINT message, LPARAM lParam) {
   return 0;
 }
 
+// The sheet's default command while a page's list has the focus: Enter there is the page's Info
+// (command 1) for the selected row, not the sheet's hidden OK button. No control has this id.
+enum { kEnterOnList = 6098 };
+
+int ListHasFocus() {
+  HWND focus = GetFocus();
+  char className[32] = "";
+  return ActivePage && focus && IsChild(ActivePage, focus) && GetClassNameA(focus, className, sizeof className) &&
+         lstrcmpiA(className, WC_LISTVIEWA) == 0;
+}
+
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case DM_GETDEFID:
+      if (ListHasFocus()) return MAKELONG(kEnterOnList, DC_HASDEFID);
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kEnterOnList) {
+        if (ListHasFocus()) SendMessageA(ActivePage, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+        return 0;
+      }
+      break;
     case WM_GETMINMAXINFO:
       if (minimumTrack.x > 0 && minimumTrack.y > 0) ((MINMAXINFO*)lParam)->ptMinTrackSize = minimumTrack;
       break;
