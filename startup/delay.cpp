@@ -194,7 +194,7 @@ int ManageOwnStartupEntries(int remove) {
     // Removal rescans nothing, so work from a copy of what was found.
     int count = StartupItemCount;
     struct Own {
-      char title[128], file[260], command[260];
+      char name[512], file[260], command[260];
       int code;
     };
     Own* own = (Own*)calloc(count ? count : 1, sizeof(Own));
@@ -204,7 +204,8 @@ int ManageOwnStartupEntries(int remove) {
       GetItemFile(i, file);
       ColonForEquals(file, plain);
       if (!ContainsNoCase(plain, "Vandrelix.exe") && !ContainsNoCase(plain, "VandrelixEx.exe")) continue;
-      GetItemTitle(i, own[owned].title);
+      // By the entry's real name: the title of one whose name holds the product's name is another text.
+      if (!GetItemValueName(i, own[owned].name)) GetItemTitle(i, own[owned].name);
       CopyText(own[owned].file, file);
       GetItemCommand(i, own[owned].command);
       own[owned].code = GetItemLocation(i);
@@ -214,12 +215,12 @@ int ManageOwnStartupEntries(int remove) {
       if (ContainsNoCase(own[i].file, "Vandrelix.exe")) {
         found = 1;
         if (remove) {
-          RemoveStartupItem(own[i].title, own[i].file, own[i].command, own[i].code);
+          RemoveStartupItem(own[i].name, own[i].file, own[i].command, own[i].code);
           RemoveStartupItem("Vandrelix", own[i].file, own[i].command, own[i].code);
         }
       } else if (remove) {
         // By its own name too: any older entry that starts the explorer goes.
-        RemoveStartupItem(own[i].title, own[i].file, own[i].command, own[i].code);
+        RemoveStartupItem(own[i].name, own[i].file, own[i].command, own[i].code);
         RemoveStartupItem("Vandrelix Explorer", own[i].file, own[i].command, own[i].code);
       }
     }

@@ -109,12 +109,15 @@ TEST_F(DelayTest, RestoreReadsEachEntryWhereItWasFound) {
 TEST_F(DelayTest, CompanionAutostartReplacesOlderEntries) {
   PutRunValue(1, "VxTest Old Monitor", "C:\\Old\\Vandrelix.exe -expressboot");
   PutRunValue(11, "VxTest Old Explorer", "C:\\Old\\VandrelixEx.exe -START");
+  // Listed under another title than its name (the product's name in it): found by its real name.
+  PutRunValue(11, "VxTest Vandrelix Tray", "\"C:\\Old Place\\Vandrelix.exe\" -expressboot");
   EXPECT_EQ(1, ManageOwnStartupEntries(0));
   EXPECT_TRUE(GetRunValue(1, "VxTest Old Monitor", nullptr, nullptr));  // only looked at
   ASSERT_EQ(1, SetMonitorAutostart(1, 1));
   EXPECT_EQ(1, MonitorRegistered);
   EXPECT_FALSE(GetRunValue(1, "VxTest Old Monitor", nullptr, nullptr));
   EXPECT_FALSE(GetRunValue(11, "VxTest Old Explorer", nullptr, nullptr));
+  EXPECT_FALSE(GetRunValue(11, "VxTest Vandrelix Tray", nullptr, nullptr));
   std::string data;
   ASSERT_TRUE(GetRunValue(1, "Vandrelix", &data, nullptr));
   EXPECT_STREQ(("\"" + BinFolder() + "\\vandrelix.exe\" -expressboot").c_str(), data.c_str());
