@@ -518,16 +518,37 @@ int RemoveNotifyEntry(const char* name, const char* data, const char* command) {
 
 // ---- Restore ----
 
+// Whether a real name is the one a history line holds: the line keeps a title with its TAB, CR and LF
+// as blanks and at most 127 characters of it.
+int LineHolds(const char* real, const char* title) {
+  size_t i = 0;
+  for (; real[i] && i < 127; ++i) {
+    char c = real[i] == '\t' || real[i] == '\r' || real[i] == '\n' ? ' ' : real[i];
+    if (c != title[i]) return 0;
+  }
+  return title[i] == 0;
+}
+
+// The Notify package a backup key names: `path` is the package's key or one below it. 1 with the
+// package's key in `out` (400).
+int NotifyPackageOf(const char* path, char* out) {
+  size_t n = strlen(kNotify);
+  if (_strnicmp(path, kNotify, n) != 0 || path[n] != '\\' || !path[n + 1]) return 0;
+  const char* end = strchr(path + n + 1, '\\');
+  size_t length = end ? (size_t)(end - path) : strlen(path);
+  return length < 400 && CopyTextN(out, 400, path, length) > 0;
+}
+
 // A removed entry from its backup block: 1 put back, 0 refused, -1 when the block holds nothing for it.
-int RestoreFromBackup(const char* name, int code, const char* block) {
+// The block must be this line's own: the value or package it names is the line's, a kept file lies in
+// the Removed folder and goes back under the name the line gives the entry's file.
+int RestoreFromBackup(const char* name, const char* file, int code, const char* block) {
   size_t length = strlen(block);
   RegText line, path;
   char kept[520] = "", target[520] = "", entry[260] = "";
   int values = 0, foreign = 0;
   RegValueRecord value;
-  char notifyKey[400];
-  NotifyKey(name, notifyKey);
-  size_t notifyLength = strlen(notifyKey);
+  char notifyKey[400] = "", package[400];
   for (size_t pos = 0; NextRegLine(block, length, &pos, &line);) {
     HKEY root;
     if (StartsWith(line.text, kKeptFile)) {
@@ -540,18 +561,29 @@ int RestoreFromBackup(const char* name, int code, const char* block) {
       // Only this entry's own key (and, for a Notify package, the keys below it) may be written.
       if (IsRunFamilyCode(code)) {
         foreign |= root != RunRootOf(code) || lstrcmpiA(path.text, RunKeyPathOf(code)) != 0;
+      } else if (code != 256 || root != HKEY_LOCAL_MACHINE || !NotifyPackageOf(path.text, package)) {
+        foreign = 1;
+      } else if (!notifyKey[0]) {
+        CopyText(notifyKey, package);
+        foreign |= !LineHolds(notifyKey + strlen(kNotify) + 1, name);
       } else {
-        foreign |= code != 256 || root != HKEY_LOCAL_MACHINE || _strnicmp(path.text, notifyKey, notifyLength) != 0 ||
-                   (path.text[notifyLength] != 0 && path.text[notifyLength] != '\\');
+        foreign |= lstrcmpiA(package, notifyKey) != 0;
       }
     } else if (ParseRegValueLine(line.text, &value)) {
       ++values;
+      if (IsRunFamilyCode(code)) foreign |= !LineHolds(value.name, name);
     } else if (line.length && line.text[0] != ';') {
       foreign = 1;
     }
   }
   if (code == 200) {
-    if (!kept[0] || !target[0] || !Exists(kept)) return -1;
+    char removed[260], targetName[260], fileName[260];
+    if (!kept[0] || !target[0] || !Exists(kept) || !RemovedFilesFolder(removed, 0)) return -1;
+    size_t n = strlen(removed);
+    if (_strnicmp(kept, removed, n) != 0 || kept[n] != '\\' || strchr(kept + n + 1, '\\')) return -1;
+    if (!IsFullPath(target) || !FileNameOf(target, targetName) || !FileNameOf(file, fileName) ||
+        lstrcmpiA(targetName, fileName) != 0)
+      return -1;
     if (Exists(target)) return 0;  // never over a file that is there now
     return MoveFileA(kept, target) ? 1 : 0;
   }
@@ -563,6 +595,7 @@ int RestoreFromBackup(const char* name, int code, const char* block) {
   if (foreign || values == 0 || (IsRunFamilyCode(code) && values != 1)) return -1;
   if (!IsRunFamilyCode(code) && code != 256) return -1;
 
+  if (code == 256 && !notifyKey[0]) return -1;
   RegView64 view;
   if (code == 256) {
     RegValueCopy dll;
@@ -709,8 +742,14 @@ int RemoveAdvancedItem(HWND owner, const char* title, const char* file, const ch
 
 int RestoreRemovedEntry(const char* name, const char* data, const char* command, int code, const char* backup) {
   if (!name || !data) return 0;
-  int result = backup ? RestoreFromBackup(name, code, backup) : -1;
-  if (result < 0) return RestoreStartupItem(name, data, command, code);
+  if (!command) command = "";
+  int result = backup ? RestoreFromBackup(name, command[0] ? command : data, code, backup) : -1;
+  if (result < 0) {
+    // From the line alone: a field as long as the line keeps may have been cut, and a cut name or
+    // text would make another entry than the one removed.
+    if (strlen(name) >= 127 || strlen(data) >= 259 || strlen(command) >= 259) return 0;
+    return RestoreStartupItem(name, data, command, code);
+  }
   if (result > 0) WriteKnown(data, code);
   return result;
 }
