@@ -394,6 +394,14 @@ TEST_F(ToggleTest, NotifyEntriesAreParkedInOldName) {
   RawRead(HKEY_LOCAL_MACHINE, key, "DLLName", &data, nullptr, KEY_WOW64_64KEY);
   EXPECT_STREQ("C:\\n\\notify.dll", data.c_str());
   EXPECT_EQ(0, ReadDisabledMarker("VxTestNotify"));
+  // A move cut short (ended between writing one name and emptying the other) leaves both names
+  // holding the DLL: the next toggles finish it instead of refusing for good.
+  RawWriteString(HKEY_LOCAL_MACHINE, key, "OldName", "C:\\n\\notify.dll", KEY_WOW64_64KEY);
+  EXPECT_EQ(1, ToggleStartupItem("VxTestNotify", "C:\\n\\notify.dll", "", 256));
+  EXPECT_EQ(1, ToggleStartupItem("VxTestNotify", "C:\\n\\notify.dll", "", 256));
+  RawRead(HKEY_LOCAL_MACHINE, key, "DLLName", &data, nullptr, KEY_WOW64_64KEY);
+  EXPECT_STREQ("C:\\n\\notify.dll", data.c_str());
+  EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, key, "OldName", KEY_WOW64_64KEY));
   RawDeleteTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY);
 }
 
