@@ -132,9 +132,18 @@ void RestoreDelayedPrograms() {
       ReadDelayText(root, "", items[i].command, stored, sizeof stored);
     }
     RemoveFromDelay(root, items[i].command);
-    char line[600];
-    DelayedCommandLine(applet, items[i].command, parameters, line, sizeof line);
-    RestoreStartupItem(items[i].title, line, items[i].second, atoi(stored));
+    int code = atoi(stored);
+    // The program that starts is quoted when it has a blank (Windows would otherwise try the shorter
+    // names first) and, for a shortcut, whenever anything follows it, so the link keeps its target
+    // apart from the arguments. A win.ini list takes its entries as they are.
+    const char* program = applet[0] ? applet : items[i].command;
+    int quote = (IsRunFamilyCode(code) || code == 200) && program[0] != '"' &&
+                (strchr(program, ' ') || (code == 200 && (applet[0] || parameters[0])));
+    char first[264], line[1024];
+    FormatText(first, sizeof first, quote ? "\"%s\"" : "%s", program);
+    if (applet[0]) DelayedCommandLine(first, items[i].command, parameters, line, sizeof line);
+    else DelayedCommandLine("", first, parameters, line, sizeof line);
+    RestoreStartupItem(items[i].title, line, items[i].second, code);
   }
   free(items);
 }
