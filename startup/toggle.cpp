@@ -757,6 +757,8 @@ int RestoreRemovedEntry(const char* name, const char* data, const char* command,
 int RestoreStartupItem(const char* name, const char* data, const char* command, int code) {
   if (!name || !data) return 0;
   if (!command) command = "";
+  // No program to put back (a line with empty fields): nothing is written, not even an empty value.
+  if (!data[0] && (code < 252 || code == 255)) return 0;
   int done = 0;
   if (IsRunFamilyCode(code)) {
     // Only the line's text is known: it goes back as plain text, never over a value that is there now.

@@ -510,6 +510,26 @@ TEST_F(RoundTripTest, RestoresOnlyWhatTheLineNames) {
   DeleteFileA(victim.c_str());
 }
 
+// History lines with empty or odd fields, a line without its end: listed or not, restoring them
+// writes nothing (no empty value, no empty win.ini piece).
+TEST_F(RoundTripTest, HostileHistoryLinesChangeNothing) {
+  std::string lines = std::string("01/01/2020  1:00 AM\t*START_Remove\tCURRENT_RUN\tVxTest nul\0inside\t\t\r\n", 67) +
+                      "x\t*START_Remove\tCURRENT_RUN\t\t\t\r\n" + "x\t*START_Remove\tWIN_LOAD\tx\t\t\r\n" +
+                      "x\t*START_Remove\tGROUP_STARTUP\t" + std::string(5000, 'T') + "\t\t\r\n" + "\r\r\t\t\t\t\t\t\t\t\n" +
+                      "x\t*START_Remove\tREG_AppInitDLLs\tx\t\t\r\n" + std::string(5000, 'L');
+  MakeFile(BinFolder() + "\\history.txt", lines);
+  ValueDump before = DumpValues(HKEY_CURRENT_USER, RunKeyPathOf(11), kLive);
+  char load[64];
+  GetProfileStringA("windows", "load", "", load, sizeof load);
+  std::string loadBefore = load;
+  int rows = LoadHistoryItems();
+  EXPECT_EQ(6, rows);
+  for (int i = 0; i < rows; ++i) RestoreHistoryEvent(i);
+  EXPECT_EQ("", DumpDifferences(before, DumpValues(HKEY_CURRENT_USER, RunKeyPathOf(11), kLive)));
+  GetProfileStringA("windows", "load", "", load, sizeof load);
+  EXPECT_EQ(loadBefore, load);
+}
+
 TEST(RegsvrLine, PathsAreQuoted) {
   char line[300];
   EXPECT_LT(0, RegsvrCommand("C:\\Program Files\\Vx\\helper.dll", line, sizeof line));
