@@ -429,7 +429,7 @@ void TakeDisabledMarkers() {
       complete = 0;
       break;
     }
-    int code = (type == REG_SZ || type == REG_EXPAND_SZ) ? atoi(text) : 0;
+    int code = type == REG_DWORD ? 0 : atoi(text);  // as a single read takes it: any text but a number
     if (name[0] && !KeepTaken(name, code)) complete = 0;
   }
   if (key) RegCloseKey(key);
