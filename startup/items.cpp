@@ -471,7 +471,7 @@ int DeleteDisabledMarker(const char* name) {
   if (!name || !name[0]) return 0;
   DefaultRegView view;
   int removed = (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
-  if (taken) {
+  if (taken && removed) {
     TakenMarker* marker = FindTaken(name, nullptr);
     if (marker) marker->code = 0;
   }

@@ -53,6 +53,10 @@ int EndsWithNoCase(const char* text, const char* end) {
   return n >= m && lstrcmpiA(text + n - m, end) == 0;
 }
 
+// An enable ends by deleting the marker: 1 when it is gone. When it cannot be deleted (a key this
+// user may not change) the entry stays disabled, and the enable undoes what it did and refuses.
+int MarkerGone(const char* marker) { return DeleteDisabledMarker(marker) || !ReadDisabledMarker(marker); }
+
 // Text of a registry value as a history line can hold it.
 void ValueText(const RegValueCopy* value, const char* fallback, char* out) {
   if (value->size && (value->type == REG_SZ || value->type == REG_EXPAND_SZ)) {
@@ -109,15 +113,22 @@ int EnableRunValue(const char* name, int code) {
     DefaultRegView own;
     if (!RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked)) return 0;
   }
+  int wrote = 0;
   {
     RegView64 view;
     if (RegReadWhole(root, live, name, &present)) {
       if (!RegSameValue(&present, &parked)) return 0;  // another value has taken the place: keep both
     } else if (!RegWriteRaw(root, live, name, parked.type, parked.data, parked.size)) {
       return 0;  // the parked copy stays when it cannot go back
+    } else {
+      wrote = 1;
     }
   }
-  DeleteDisabledMarker(marker);
+  if (!MarkerGone(marker)) {
+    RegView64 view;
+    if (wrote) RegEraseValue(root, live, name);
+    return 0;
+  }
   DefaultRegView own;
   RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
   return 1;
@@ -191,8 +202,12 @@ int EnableWinIni(const char* name, int code) {
   const char* store = DisabledStoreOf(code);
   char piece[260];
   if (!ParkedPiece(store, name, piece)) return 0;
-  if (!WinIniHasPiece(key, piece) && !WinIniAppendEntry(key, piece)) return 0;
-  DeleteDisabledMarker(name);
+  int appended = !WinIniHasPiece(key, piece);
+  if (appended && !WinIniAppendEntry(key, piece)) return 0;
+  if (!MarkerGone(name)) {
+    if (appended) WinIniRemoveEntry(key, piece);
+    return 0;
+  }
   DefaultRegView own;
   RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
   return 1;
@@ -239,7 +254,10 @@ int EnableFolderFile(const char* name, const char* data, const char* command) {
     if (!Exists(parked) && Exists(back)) return DeleteDisabledMarker(name);
     return 0;
   }
-  DeleteDisabledMarker(name);
+  if (!MarkerGone(name)) {
+    MoveFileA(back, parked);
+    return 0;
+  }
   return 1;
 }
 
@@ -275,7 +293,8 @@ int EnableNotify(const char* name) {
   char key[400];
   NotifyKey(name, key);
   const char* store = DisabledStoreOf(256);
-  if (!EnableNotifyEntry(name)) {
+  int moved = EnableNotifyEntry(name), wrote = 0;
+  if (!moved) {
     // No OldName to move back: the parked copy gives DllName back, unless the entry has another one now.
     RegValueCopy parked, dll;
     {
@@ -288,9 +307,16 @@ int EnableNotify(const char* name) {
     } else if (!RegEnsureKeyInView(HKEY_LOCAL_MACHINE, key) ||
                !RegWriteRaw(HKEY_LOCAL_MACHINE, key, "DllName", parked.type, parked.data, parked.size)) {
       return 0;
+    } else {
+      wrote = 1;
     }
   }
-  DeleteDisabledMarker(name);
+  if (!MarkerGone(name)) {
+    if (moved) DisableNotifyEntry(name);
+    RegView64 view;
+    if (wrote) RegWriteString(HKEY_LOCAL_MACHINE, key, "DllName", "");
+    return 0;
+  }
   DefaultRegView own;
   RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
   return 1;
