@@ -353,7 +353,7 @@ void FinishRemoval(Removal* r, const char* name, const char* text) {
 // Writes a key's values (and its subkeys') into a backup block in the current view. `asEnabled`: a
 // disabled Notify package is written as it was before it was disabled (DllName from OldName).
 int AppendKeyValues(RegText* block, HKEY root, const char* path, int asEnabled, int depth) {
-  if (depth > 16) return 0;
+  if (depth > 16 || RegIsLink(root, path)) return 0;  // a link's target is another key: no copy of it
   HKEY key = RegOpenForReading(root, path);
   if (!key) return 0;
   int ok = WriteRegKeyLine(block, root, path);
