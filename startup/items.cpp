@@ -216,6 +216,31 @@ void SetItemLocation(int i, int code) {
   if (item) item->location = code;
 }
 
+void SetItemCommand(int i, const char* command) {
+  StartupItem* item = ItemAt(i);
+  if (item) CopyText(item->command, command);
+}
+
+namespace {
+StartupItem* asideItems[kMaxItems];
+int asideCount = 0;
+}  // namespace
+
+void SetStartupItemsAside() {
+  memcpy(asideItems, StartupItemTable, sizeof asideItems);
+  asideCount = StartupItemCount;
+  memset(StartupItemTable, 0, sizeof StartupItemTable);
+  StartupItemCount = 0;
+}
+
+void PutStartupItemsBack() {
+  ClearStartupItems();
+  memcpy(StartupItemTable, asideItems, sizeof asideItems);
+  StartupItemCount = asideCount;
+  memset(asideItems, 0, sizeof asideItems);
+  asideCount = 0;
+}
+
 void ClearStartupItems() {
   for (int i = 0; i < StartupItemCount; ++i) {
     free(StartupItemTable[i]);

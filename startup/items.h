@@ -29,7 +29,13 @@ int GetItemDescription(int i, char* out, int capacity);
 int GetItemLocation(int i);
 int GetItemFlag(int i);
 void SetItemLocation(int i, int code);
+void SetItemCommand(int i, const char* command);  // what an entry's own command changed it to
 void ClearStartupItems();
+// Work that fills and empties the table for itself (a report rescans every area) runs between these:
+// the entries a page lists are taken out, and put back once that work's entries are gone, so the
+// page's rows still name the same entries. One level only.
+void SetStartupItemsAside();
+void PutStartupItemsBack();
 int FormatLocationText(int i, char* out);  // out: 512
 int IsItemDisabled(int i);
 // The real name of a startup entry, which the title often is not (titles are cut at 127 characters,

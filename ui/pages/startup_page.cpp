@@ -414,9 +414,12 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
       case NM_RCLICK:
         ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
         return TRUE;
-      case NM_DBLCLK:
-        // String 211 promises QOVA Info here; it comes with the online lookups.
+      case NM_DBLCLK: {
+        // QOVA Info, as the page's heading says.
+        int row = ((NMITEMACTIVATE*)header)->iItem;
+        if (row >= 0) HandleSharedItemCommand(page, kPageId, 1067, RowItemIndex(list, row));
         return TRUE;
+      }
       case LVN_ITEMCHANGED: {
         NMLISTVIEW* change = (NMLISTVIEW*)header;
         if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) UpdateSelection(page);
