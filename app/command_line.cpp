@@ -13,6 +13,7 @@
 #include "records/program_report.h"
 #include "records/scan_log.h"
 #include "startup/delay.h"
+#include "ui/maintenance.h"
 
 int HasQuitSwitch(const char* text) {
   for (const char* p = text; (p = strchr(p, '-')) != nullptr; ++p) {
@@ -99,30 +100,9 @@ StartRequest ParseCommandLine(const char* text, int startTab) {
 
 void RestoreCleanState() {
   RunningOnWow64 = IsWow64();  // the switch runs before start-up has learnt it
-  // Translated-text overrides, per user and per machine.
-  char name[32];
-  for (int pass = 0; pass < 2; ++pass) {
-    HKEY root = pass == 0 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    for (int id = 0; id < 1500; ++id) {
-      FormatText(name, sizeof name, "LString%d", id);
-      RegRemoveValue(root, kProductKey, name);
-    }
-  }
-
+  RemoveTextOverrides();
   ManageOwnStartupEntries(1);
-
-  // Saved window places, in the 64-bit view on 64-bit Windows.
-  static const char* const kPlaces[] = {
-      "xPos",          "yPos",          "dxPos",           "dyPos",           "xInfo",           "yInfo",
-      "dxInfo",        "dyInfo",        "xPosAlert",       "yPosAlert",       "dxAlert",         "dyAlert",
-      "xPosSysFiles",  "yPosSysFiles",  "dxSysFiles",      "dySysFiles",      "xCookie",         "yCookie",
-      "dxCookie",      "dyCookie",      "xDefaultWarning", "yDefaultWarning", "dxDefaultWarning", "dyDefaultWarning",
-      "xPosAddFileType", "yPosAddFileType", "dxPosAddFileType", "dyPosAddFileType",
-  };
-  {
-    RegView64 view;
-    for (const char* place : kPlaces) RegRemoveValue(HKEY_CURRENT_USER, kProductKey, place);
-  }
+  RemoveWindowPlaces();  // in the 64-bit view on 64-bit Windows
 
   RestoreDelayedPrograms();
   WriteOption("Installed", 0);

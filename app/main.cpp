@@ -14,6 +14,8 @@
 #include "records/settings_export.h"
 #include "startup/detected.h"
 #include "startup/items.h"
+#include "ui/maintenance.h"
+#include "ui/pages/options_page.h"
 #include "ui/sheet.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
@@ -21,6 +23,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   FirstDetectedHook = FirstDetectedOfFile;
   ClearItemTableHook = ClearStartupItems;
   PlaceDialogHook = PlaceDialogBySettings;
+  ExplorerMenuHook = SetExplorerMenu;
   if (LoadText(9, MainWindowClass, sizeof MainWindowClass) == 0) return 0;
   if (LoadText(833, ApplicationTitle, sizeof ApplicationTitle) == 0) return 0;
 
@@ -35,6 +38,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       return 0;
     case START_SETPREFIX:
       WriteUrlPrefixes();
+      return 0;
+    case START_RESET:
+      // The maintenance dialog on its own, with no owner and no sheet; the run ends with it.
+      StartupInit();
+      CoInitialize(nullptr);  // the start-type repair reads Startup-folder shortcuts
+      InitCommonControls();
+      MaintenanceDialog(nullptr);
+      CoUninitialize();
       return 0;
     case START_REGREPAIR:
       ImportRepairFile();

@@ -370,7 +370,7 @@ INT_PTR CALLBACK StartupTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, 0);
+        EndDialog(dialog, -1);  // no answer: the caller registers nothing
         return TRUE;
       }
       break;

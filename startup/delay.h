@@ -31,7 +31,7 @@ void FallbackCommandLine(const char* file, int quote, const char* parameters, ch
 
 // The options of one delayed program (its table index); 1 when written.
 INT_PTR DelayOptionsDialog(HWND owner, int index);
-// "Startup Program Type": 1 for all users, 0 for the current user (or cancel).
+// "Startup Program Type": 1 for all users, 0 for the current user, -1 when cancelled.
 INT_PTR StartupTypeDialog(HWND owner);
 
 enum {

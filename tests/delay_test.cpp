@@ -202,7 +202,7 @@ TEST_F(DelayTest, OptionsDialogShowsAndStoresTheOptions) {
   EXPECT_EQ(1u, *(const DWORD*)data.data());
 }
 
-TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
+TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosenAndNothingOnCancel) {
   std::thread user([]() {
     DWORD start = GetTickCount();
     HWND dialog = nullptr;
@@ -227,6 +227,17 @@ TEST_F(DelayTest, StartupTypeAnswersCurrentUserUnlessAllIsChosen) {
   });
   EXPECT_EQ(1, StartupTypeDialog(nullptr));
   all.join();
+  std::thread cancel([]() {
+    DWORD start = GetTickCount();
+    HWND dialog = nullptr;
+    while ((!dialog || !IsWindowVisible(dialog)) && GetTickCount() - start < 10000) {
+      dialog = FindWindowA("#32770", "Startup Program Type");
+      Sleep(20);
+    }
+    if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(-1, StartupTypeDialog(nullptr));
+  cancel.join();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #   addons [ActiveX controls] [rounds]  add-on, ActiveX, file-type and hidden-file scans
 #   reports [removals]                  removals with both reports against a silent local service
 #   unattended [rounds]                 the -ScanLog, -Report and -Spreadsheet runs of the real program
+#   product [rounds] [events...]        the History dialog's load and fill, and the uninstall sweep
 #   info [rounds] [Run values]          what the information window reads per entry (startup, services)
 #   all                                 each of the above with its defaults
 set -euo pipefail
@@ -15,14 +16,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
 which=scan
-case "${1:-}" in scan|fill|pages|areas|addons|reports|unattended|info|all) which=$1; shift ;; esac
+case "${1:-}" in scan|fill|pages|areas|addons|reports|unattended|info|product|all) which=$1; shift ;; esac
 targets="${which}_bench"
 [ "$which" = reports ] && targets=report_bench
 [ "$which" = unattended ] && targets=VandrelixEx
 [ "$which" = fill ] && targets="fill_bench vx_fixtures"
 [ "$which" = pages ] && targets="pages_bench vx_fixtures"
 [ "$which" = info ] && targets="info_bench vx_fixtures"
-[ "$which" = all ] && targets="scan_bench fill_bench vx_fixtures areas_bench addons_bench report_bench"
+[ "$which" = all ] && targets="scan_bench fill_bench vx_fixtures areas_bench addons_bench report_bench product_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" -j"$(nproc)" --target $targets >/dev/null
@@ -38,6 +39,7 @@ case "$which" in
   scan) run scan_bench "${1:-200}" "${2:-5}" ;;
   fill) run fill_bench "${1:-5}" "${@:2}" ;;
   pages) run pages_bench "${1:-3}" "${2:-200}" ;;
+  product) run product_bench "${1:-3}" "${@:2}" ;;
   info) run info_bench "${1:-3}" "${2:-64}" ;;
   areas) run areas_bench "${1:-5}" ;;
   addons) run addons_bench "${1:-200}" "${2:-5}" ;;
@@ -54,5 +56,5 @@ case "$which" in
       echo "${switch%%:*} ${switch#*:}: mean $((total / ${1:-5})) ms, worst $worst ms ($(stat -c %s "$out/${switch#*:}") bytes)"
     done
     rm -rf "$out" ;;
-  all) run scan_bench 200 5; run fill_bench 5; run areas_bench 5; run addons_bench 200 5; run report_bench 10 ;;
+  all) run scan_bench 200 5; run fill_bench 5; run areas_bench 5; run addons_bench 200 5; run report_bench 10; run product_bench 3 ;;
 esac

@@ -81,6 +81,10 @@ if [ -n "$sheet" ]; then
   }
   if [ -n "${VX_PICTURES:-}" ]; then
     picture info-window info "Heron Sync"
+    picture qova-page qova
+    picture options-page options
+    picture history-dialog history
+    picture maintenance-dialog reset
   fi
 else
   echo "run: the property sheet did not appear (log: $build/run.log)"

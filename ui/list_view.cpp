@@ -40,6 +40,8 @@ const SortRule kSortRules[] = {
     {6040, "SortIEHelper", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0},
     {6052, "SortHidden", 5, {KEY_TEXT, KEY_TEXT, KEY_DATE, KEY_DATE, KEY_NUMBER}, 0},
     {6056, "SortActiveX", 6, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE, KEY_TEXT}, 0},
+    // The History dialog keeps the file's order: a click changes the direction flag and nothing else.
+    {6041, "SortHistory", 4, {KEY_NONE, KEY_NONE, KEY_NONE, KEY_NONE}, 0},
 };
 
 // The sort key of each page as the user last chose it; read from the options the first time.
@@ -201,8 +203,12 @@ int InsertListItem(HWND list, const char* text, int item, int image) {
   return 1;
 }
 
+// The image a list's files without an icon share, added once per image list (0: not yet).
+static int fallbackImage[2];
+
 HIMAGELIST CreateListImages(HWND list, int slot) {
   if (slot < 0 || slot > 1) return nullptr;
+  fallbackImage[slot] = 0;
   HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                        ILC_MASK | ILC_COLOR32, 1, 1);
   HICON program = LoadIconA(AppInstance, MAKEINTRESOURCEA(101));
@@ -216,6 +222,7 @@ int DestroyListImages(int slot) {
   if (slot < 0 || slot > 1) return 0;
   if (ListImageList[slot]) ImageList_Destroy(ListImageList[slot]);
   ListImageList[slot] = nullptr;
+  fallbackImage[slot] = 0;
   return 1;
 }
 
@@ -236,12 +243,15 @@ int AddIconOfFile(const char* path, int exists, int iconNumber, int slot) {
     if ((UINT_PTR)icon <= 1) icon = nullptr;  // 1: the file has no icons of its own
     extracted = icon != nullptr;
   }
+  if (!icon && fallbackImage[slot] > 0) return fallbackImage[slot];  // one copy for every such file
   if (!icon) icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(FallbackIconOf(CurrentPageId)));
   if (!icon) icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(115));
   if (!icon) return 0;
   int index = ImageList_ReplaceIcon(ListImageList[slot], -1, icon);
   if (extracted) DestroyIcon(icon);
-  return index < 0 ? 0 : index;
+  if (index <= 0) return 0;
+  if (!extracted) fallbackImage[slot] = index;
+  return index;
 }
 
 int AddFileIcon(const char* command, int iconNumber, int slot) {

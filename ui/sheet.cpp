@@ -18,6 +18,8 @@ INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
 INT_PTR CALLBACK IEHelpersPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK HiddenFilesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK QovaPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK OptionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // In sheet order. A page whose area has not landed has no row, so the sheet never shows an empty page.
 const SheetPage kSheetPages[] = {
@@ -25,6 +27,8 @@ const SheetPage kSheetPages[] = {
     {139, 180, 694, IEHelpersPage, 6040, nullptr, nullptr},
     {195, 198, 973, HiddenFilesPage, 6052, nullptr, nullptr},
     {201, 212, 1155, ActiveXPage, 6056, nullptr, nullptr},
+    {103, 167, 611, QovaPage, 6027, nullptr, nullptr},
+    {114, 181, 610, OptionsPage, 6033, nullptr, nullptr},
 };
 const int kSheetPageCount = sizeof kSheetPages / sizeof kSheetPages[0];
 
@@ -377,6 +381,46 @@ void BitmapButtonMouse(HWND page, UINT message, LPARAM lParam) {
       pressedButton = nullptr;
       break;
   }
+}
+
+namespace {
+
+LRESULT CALLBACK KeyboardPressProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  switch (message) {
+    case WM_KEYUP:
+      if (wParam == VK_SPACE) {
+        int first = IsFirstKindButton(GetDlgCtrlID(control));
+        int command = (int)(INT_PTR)GetPropA(control, MAKEINTATOM(first ? 10003 : 10004));
+        if (command) SendMessageA(GetParent(control), WM_COMMAND, (WPARAM)command, 0);
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(control, nullptr, TRUE);
+      break;
+    case WM_PAINT: {
+      LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+      if (GetFocus() == control) {
+        HDC dc = GetDC(control);
+        RECT r;
+        GetClientRect(control, &r);
+        DrawFocusRect(dc, &r);
+        ReleaseDC(control, dc);
+      }
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(control, KeyboardPressProc, 1);
+      break;
+  }
+  return DefSubclassProc(control, message, wParam, lParam);
+}
+
+}  // namespace
+
+void LetKeyboardPress(HWND control) {
+  if (control) SetWindowSubclass(control, KeyboardPressProc, 1, 0);
 }
 
 void CenterWindow(HWND window) {

@@ -67,6 +67,9 @@ void SetBitmapButton(HWND control, const int* bitmapIds, int bitmapCount, int co
 void ClearBitmapButton(HWND control, int propertyCount);
 void ShowBitmapProperty(HWND control, int property);  // a missing property leaves the control as it is
 void BitmapButtonMouse(HWND page, UINT message, LPARAM lParam);
+// Lets the keyboard press a bitmap button (give it WS_TABSTOP): it shows the focus, and Space sends
+// its command as a click would.
+void LetKeyboardPress(HWND control);
 
 // Placement of secondary dialogs, under HKEY_CURRENT_USER Software\Orvenn Studios\Vandrelix.
 void CenterWindow(HWND window);

@@ -14,6 +14,7 @@
 #include "startup/scan.h"
 #include "startup/toggle.h"
 #include "ui/item_menu.h"
+#include "ui/patrol_dialog.h"
 #include "ui/sheet.h"
 
 namespace {
@@ -34,9 +35,6 @@ enum {
   IDC_MISSING_RUN = 1016,
   IDC_HELP_PICTURE = 1077,
   IDC_MONITOR_PICTURE = 1112,
-  IDC_MONITOR_OFF = 1601,
-  IDC_MONITOR_ON = 1602,
-  IDC_MONITOR_TIME = 1603,
 };
 
 // What a row's texts need, read once per row while the list fills; the program's own facts once per
@@ -224,44 +222,8 @@ void SetMonitorImage(HWND page) {
   SetBitmapButton(picture, OptionSet[OPT_Start] > 0 ? kOn : kOff, 4, IDC_MONITOR_PICTURE);
 }
 
-INT_PTR CALLBACK MonitorOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  static const int kTimes[] = {1, 2, 3, 5, 10, 15, 20, 30, 60};
-  switch (message) {
-    case WM_INITDIALOG: {
-      CenterWindow(dialog);
-      int current = OptionSet[OPT_Start];
-      int chosen = 1;
-      for (size_t i = 0; i < sizeof kTimes / sizeof kTimes[0]; ++i) {
-        char text[8];
-        FormatText(text, sizeof text, "%d", kTimes[i]);
-        SendDlgItemMessageA(dialog, IDC_MONITOR_TIME, CB_ADDSTRING, 0, (LPARAM)text);
-        if (kTimes[i] == current) chosen = (int)i;
-      }
-      SendDlgItemMessageA(dialog, IDC_MONITOR_TIME, CB_SETCURSEL, chosen, 0);
-      CheckRadioButton(dialog, IDC_MONITOR_OFF, IDC_MONITOR_ON, current > 0 ? IDC_MONITOR_ON : IDC_MONITOR_OFF);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK) {
-        int result = 0;
-        if (IsDlgButtonChecked(dialog, IDC_MONITOR_ON) == BST_CHECKED) {
-          int index = (int)SendDlgItemMessageA(dialog, IDC_MONITOR_TIME, CB_GETCURSEL, 0, 0);
-          result = kTimes[(index >= 0 && index < (int)(sizeof kTimes / sizeof kTimes[0])) ? index : 0];
-        }
-        EndDialog(dialog, result);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, -1);  // nothing changes
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
-}
-
 void MonitorOptions(HWND page) {
-  INT_PTR result = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_MONITOR_OPTIONS), page, MonitorOptionsProc, 0);
+  INT_PTR result = PatrolTimeDialog(page, 1450, OptionSet[OPT_Start]);
   if (result < 0) return;
   OptionSet[OPT_Start] = (int)result;
   WriteOption("Start", (int)result);

@@ -14,5 +14,4 @@ extern const PageList kStartupList;
 enum {
   IDC_STARTUP_LIST = 1000,
   IDD_STARTUP_PAGE = 102,
-  IDD_MONITOR_OPTIONS = 160,
 };
