@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "startup/detected.h"
 #include "startup/items.h"
+#include "startup/toggle.h"
 #include "ui/list_view.h"
 #include "ui/sheet.h"
 
@@ -166,7 +167,7 @@ int ItemContextMenu(HWND page, int pageId, int row) {
 }
 
 int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
-  int needsItem = command == 1164 || command == 1201 || command == 1202;
+  int needsItem = command == 1164 || command == 1201 || command == 1202 || command == 1144;
   if (needsItem && (item < 0 || item >= StartupItemCount)) {
     ShowHint(page, 57);  // "No selection has been made."
     return 1;
@@ -180,6 +181,9 @@ int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
       return 1;
     case 1202:
       ShowItemProperties(item);
+      return 1;
+    case 1144:
+      DeleteItemFileOnRestart(page, item);
       return 1;
     case 1359:
       PostMessageA(MainWindow, WM_COMMAND, 1359, 0);  // the main window restarts into repair
@@ -219,6 +223,14 @@ int ShowItemProperties(int item) {
   info.lpFile = path;
   info.nShow = SW_SHOWNORMAL;
   return ShellExecuteExA(&info) ? 1 : 0;
+}
+
+int DeleteItemFileOnRestart(HWND owner, int item) {
+  char text[1024], file[260];
+  if (!GetItemFile(item, file)) return 0;
+  LoadText(800, text, sizeof text);  // "Is this known Adware or Spyware? ..."
+  if (MessageBoxExA(owner, text, ApplicationTitle, MB_YESNO | MB_ICONSTOP | MB_TOPMOST, UiLanguage) != IDYES) return 0;
+  return DeleteOnRestart(file);
 }
 
 int ItemHasNote(int item) {

@@ -20,5 +20,7 @@ int HandleSharedItemCommand(HWND page, int pageId, int command, int item);
 int OpenItemFile(int item);
 int ExploreItemFolder(int item);
 int ShowItemProperties(int item);
+// Asks with the adware warning and, on Yes, has the item's file deleted when Windows next starts.
+int DeleteItemFileOnRestart(HWND owner, int item);
 int ItemHasNote(int item);
 int ViewItemNote(int item);
