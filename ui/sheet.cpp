@@ -15,10 +15,17 @@
 
 // The page procedures, one per file under ui/pages/.
 INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ServicesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ActiveTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+void RefreshActiveTasks(HWND page);
 
 // In sheet order. A page whose area has not landed has no row, so the sheet never shows an empty page.
 const SheetPage kSheetPages[] = {
     {102, 170, 606, StartupPage, 6026, nullptr, nullptr},
+    {137, 182, 680, ScheduledTasksPage, 6039, nullptr, nullptr},
+    {132, 173, 636, ServicesPage, 6038, IsNtPlatform, nullptr},
+    {110, 176, 607, ActiveTasksPage, 6029, nullptr, RefreshActiveTasks},
 };
 const int kSheetPageCount = sizeof kSheetPages / sizeof kSheetPages[0];
 

@@ -1,0 +1,216 @@
+// The Scheduled Tasks page: the work items of the Task Scheduler 1.0, with their program, next and
+// last run, and their removal.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+
+#include "areas/program_facts.h"
+#include "areas/tasks.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "startup/items.h"
+#include "ui/item_menu.h"
+#include "ui/pages/list_page.h"
+#include "ui/sheet.h"
+
+INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+namespace {
+
+const int kPageId = 6039;
+enum { IDC_REMOVE = 1003 };
+
+struct RowFacts {
+  const ProgramFacts* file;
+  int image;
+} facts;
+
+void GatherFacts(int item) {
+  char file[260] = "", program[260];
+  GetItemFile(item, file);
+  ExeFromCommand(file, program);
+  facts.file = RowProgramFacts(program, 0, &facts.image);
+}
+
+int RowImage(int) { return facts.image; }
+
+void NameText(int item, char* out, size_t cap) {
+  char title[128] = "", name[128];
+  GetItemTitle(item, title);
+  TaskDisplayName(title, name);
+  CopyText(out, cap, name);
+}
+
+void CompanyText(int, char* out, size_t cap) {
+  if (!facts.file->found) {
+    LoadText(730, out, (int)cap);  // "File Does Not Exist"
+  } else {
+    CopyText(out, cap, facts.file->company);
+  }
+}
+
+void CompanyKey(int, char* out, size_t cap) { CopyText(out, cap, facts.file->company); }
+
+void NextRunText(int item, char* out, size_t cap) {
+  char text[260] = "";
+  GetItemCommand(item, text);
+  CopyText(out, cap, text);
+}
+
+void LastRunText(int item, char* out, size_t cap) {
+  char text[1024] = "";
+  GetItemDescription(item, text, sizeof text);
+  CopyText(out, cap, text);
+}
+
+// A run time ("07/04/2026  1:05 PM") as year, month, day, 24-hour hour and minute, which sort in time
+// order as text; "Never" and anything else sort first.
+void RunTimeKey(const char* text, char* out, size_t cap) {
+  unsigned month = 0, day = 0, year = 0, hour = 0, minute = 0;
+  char half[3] = "";
+  if (sscanf(text, "%u/%u/%u %u:%u %2s", &month, &day, &year, &hour, &minute, half) != 6 || hour > 12) {
+    CopyText(out, cap, "");
+    return;
+  }
+  hour = hour % 12 + ((half[0] == 'P' || half[0] == 'p') ? 12 : 0);
+  FormatText(out, cap, "%04u%02u%02u%02u%02u", year, month, day, hour, minute);
+}
+
+void NextRunKey(int item, char* out, size_t cap) {
+  char text[260];
+  NextRunText(item, text, sizeof text);
+  RunTimeKey(text, out, cap);
+}
+
+void LastRunKey(int item, char* out, size_t cap) {
+  char text[260];
+  LastRunText(item, text, sizeof text);
+  RunTimeKey(text, out, cap);
+}
+
+const ListColumn kColumns[] = {
+    {681, 0.28, NameText, ItemTitleText},       // Name
+    {684, 0.16, ItemFileNameText, nullptr},     // Program
+    {699, 0.18, CompanyText, CompanyKey},       // Company
+    {683, 0.18, NextRunText, NextRunKey},       // Next Run Time
+    {682, 0.18, LastRunText, LastRunKey},       // Last Run Time
+};
+const PageList kTasksList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr, nullptr};
+
+const int kButtons[] = {IDC_PAGE_INFO, IDC_REMOVE, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
+const ListPageParts kParts = {kPageId, &kTasksList, kButtons, 4, 0};
+
+int FillTasksList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  EnumerateScheduledTasks();
+  int count = FillList(ListOfPage(page), &kTasksList);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
+
+void RemoveSelected(HWND page) {
+  int item = SelectedItemOrHint(page);
+  if (item < 0) return;
+  char title[128] = "", pattern[1024], question[1200];
+  GetItemTitle(item, title);
+  LoadText(687, pattern, sizeof pattern);
+  FillTemplate(question, sizeof question, pattern, title);
+  if (MessageBoxExA(page, question, ApplicationTitle, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST, UiLanguage) != IDYES)
+    return;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  RemoveScheduledTask(title);
+  FillTasksList(page);
+}
+
+void Activate(HWND page) {
+  ActivateListPage(page, kParts);
+  FillTasksList(page);
+}
+
+void OnCommand(HWND page, int id) {
+  SheetBusyScope busy;
+  switch (id) {
+    case IDC_REMOVE:
+      RemoveSelected(page);
+      break;
+    case IDC_PAGE_CLOSE:
+      CloseSheet();
+      break;
+    case IDC_PAGE_HELP:
+      HandleSharedItemCommand(page, kPageId, 1077, -1);
+      break;
+    default:
+      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOfPage(page)));
+      break;
+  }
+}
+
+// The status bar shows the whole program path of the selected task.
+void UpdateSelection(HWND page) {
+  int item = SelectedItemIndex(ListOfPage(page));
+  if (item < 0 || item >= StartupItemCount || !StatusBar) return;
+  char file[260] = "";
+  GetItemFile(item, file);
+  SetStatusText(file);
+}
+
+INT_PTR OnNotify(HWND page, NMHDR* header) {
+  if (header->idFrom != IDC_PAGE_LIST) return ListPageSheetNotify(page, header, Activate);
+  switch (header->code) {
+    case LVN_COLUMNCLICK: {
+      int column = ((NMLISTVIEW*)header)->iSubItem;
+      if (column >= 0 && column < kTasksList.columnCount) SortListByColumn(header->hwndFrom, kPageId, column);
+      return TRUE;
+    }
+    case NM_RCLICK:
+      ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
+      return TRUE;
+    case NM_DBLCLK:
+    case NM_RETURN:
+      OnCommand(page, IDC_PAGE_INFO);
+      return TRUE;
+    case LVN_KEYDOWN:
+      // The Delete key asks to remove the selected task, as the Remove button does.
+      if (((NMLVKEYDOWN*)header)->wVKey == VK_DELETE) PostMessageA(page, WM_COMMAND, IDC_REMOVE, 0);
+      return TRUE;
+    case LVN_ITEMCHANGED: {
+      NMLISTVIEW* change = (NMLISTVIEW*)header;
+      if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) UpdateSelection(page);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      static const UINT kTexts[][2] = {
+          {301, IDC_PAGE_INFO}, {302, IDC_REMOVE}, {793, IDC_PAGE_HELP}, {304, IDC_PAGE_CLOSE}};
+      InitialiseListPage(page, 678, 679, kTexts, 4);
+      return TRUE;
+    }
+    case WM_NOTIFY:
+      return OnNotify(page, (NMHDR*)lParam);
+    case WM_COMMAND: {
+      int id = LOWORD(wParam) == IDOK ? (int)IDC_PAGE_INFO : (int)LOWORD(wParam);  // Enter: the row's information
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, id);
+      return TRUE;
+    }
+    case kLayoutPage:
+    case WM_SIZE:
+      LayoutListPage(page, kParts);
+      return TRUE;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+      BitmapButtonMouse(page, message, lParam);
+      return FALSE;
+  }
+  return FALSE;
+}
