@@ -68,11 +68,11 @@ for p in p64 p32; do
   tally "$build/ctest-$p.log"
 done
 
-# The end-to-end tests leave a picture of the Startup Programs page per prefix.
-for shot in "$build"/startup-page-p64.bmp "$build"/startup-page-p32.bmp; do
+# The end-to-end tests leave a picture of each page they open, per prefix (<page>-page-p64.bmp...).
+for shot in "$build"/*-page-p64.bmp "$build"/*-page-p32.bmp; do
   [ -f "$shot" ] || continue
   convert "$shot" "${shot%.bmp}.png" 2>/dev/null && rm -f "$shot" && shot=${shot%.bmp}.png
-  echo "picture of the Startup Programs page: $shot"
+  echo "picture of a page: $shot"
 done
 
 echo "tests: $total_pass passed, $total_fail failed, $total_skip skipped"
