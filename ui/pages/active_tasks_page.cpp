@@ -1,5 +1,7 @@
 // The Active Tasks page: every program file that is running (on 64-bit Windows also the other modules
 // of the processes, when all files are shown), and ending them.
+#include "ui/pages/active_tasks_page.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <limits.h>
@@ -16,9 +18,6 @@
 #include "ui/item_menu.h"
 #include "ui/pages/list_page.h"
 #include "ui/sheet.h"
-
-INT_PTR CALLBACK ActiveTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-void RefreshActiveTasks(HWND page);
 
 namespace {
 
@@ -74,10 +73,10 @@ const ListColumn kColumns[] = {
     {920, 0, SizeText, SizeKey},             // File Size
     {1450, 0, ProcessIdText, nullptr},       // Process ID
 };
-const PageList kActiveTasksList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr, RowListed};
 
-const int kButtons[] = {IDC_PAGE_INFO, IDC_REFRESH, IDC_KILL_TASK, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
-const ListPageParts kParts = {kPageId, &kActiveTasksList, kButtons, 5, IDC_SHOW_ALL_FILES};
+}  // namespace
+
+const PageList kActiveTasksList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr, RowListed};
 
 int FillActiveTasksList(HWND page) {
   SheetBusyScope busy;
@@ -87,6 +86,11 @@ int FillActiveTasksList(HWND page) {
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
   return count;
 }
+
+namespace {
+
+const int kButtons[] = {IDC_PAGE_INFO, IDC_REFRESH, IDC_KILL_TASK, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
+const ListPageParts kParts = {kPageId, &kActiveTasksList, kButtons, 5, IDC_SHOW_ALL_FILES};
 
 // Ends each selected row's own process (and the program's other processes), then lists afresh.
 void KillSelected(HWND page) {

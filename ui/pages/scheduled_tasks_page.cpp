@@ -1,5 +1,7 @@
 // The Scheduled Tasks page: the work items of the Task Scheduler 1.0, with their program, next and
 // last run, and their removal.
+#include "ui/pages/scheduled_tasks_page.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -13,8 +15,6 @@
 #include "ui/item_menu.h"
 #include "ui/pages/list_page.h"
 #include "ui/sheet.h"
-
-INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -96,19 +96,24 @@ const ListColumn kColumns[] = {
     {683, 0.18, NextRunText, NextRunKey},       // Next Run Time
     {682, 0.18, LastRunText, LastRunKey},       // Last Run Time
 };
-const PageList kTasksList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr, nullptr};
 
-const int kButtons[] = {IDC_PAGE_INFO, IDC_REMOVE, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
-const ListPageParts kParts = {kPageId, &kTasksList, kButtons, 4, 0};
+}  // namespace
 
-int FillTasksList(HWND page) {
+const PageList kScheduledTasksList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr, nullptr};
+
+int FillScheduledTasksList(HWND page) {
   SheetBusyScope busy;
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   EnumerateScheduledTasks();
-  int count = FillList(ListOfPage(page), &kTasksList);
+  int count = FillList(ListOfPage(page), &kScheduledTasksList);
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
   return count;
 }
+
+namespace {
+
+const int kButtons[] = {IDC_PAGE_INFO, IDC_REMOVE, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
+const ListPageParts kParts = {kPageId, &kScheduledTasksList, kButtons, 4, 0};
 
 void RemoveSelected(HWND page) {
   int item = SelectedItemOrHint(page);
@@ -121,12 +126,12 @@ void RemoveSelected(HWND page) {
     return;
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   RemoveScheduledTask(title);
-  FillTasksList(page);
+  FillScheduledTasksList(page);
 }
 
 void Activate(HWND page) {
   ActivateListPage(page, kParts);
-  FillTasksList(page);
+  FillScheduledTasksList(page);
 }
 
 void OnCommand(HWND page, int id) {
@@ -161,7 +166,7 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
   switch (header->code) {
     case LVN_COLUMNCLICK: {
       int column = ((NMLISTVIEW*)header)->iSubItem;
-      if (column >= 0 && column < kTasksList.columnCount) SortListByColumn(header->hwndFrom, kPageId, column);
+      if (column >= 0 && column < kScheduledTasksList.columnCount) SortListByColumn(header->hwndFrom, kPageId, column);
       return TRUE;
     }
     case NM_RCLICK:

@@ -1,5 +1,7 @@
 // The Services page: every service that starts a program, with its state and start type. Stopping a
 // service and changing its start type happen in the program information window.
+#include "ui/pages/services_page.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,8 +15,6 @@
 #include "ui/item_menu.h"
 #include "ui/pages/list_page.h"
 #include "ui/sheet.h"
-
-INT_PTR CALLBACK ServicesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -78,10 +78,10 @@ const ListColumn kColumns[] = {
     {651, 0.12, StartupText, nullptr},             // Startup
     {912, 0.01, DetectedText, nullptr},            // First Detected
 };
-const PageList kServicesList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr, nullptr};
 
-const int kButtons[] = {IDC_PAGE_INFO, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
-const ListPageParts kParts = {kPageId, &kServicesList, kButtons, 3, IDC_MICROSOFT_FILTER};
+}  // namespace
+
+const PageList kServicesList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr, nullptr};
 
 int FillServicesList(HWND page) {
   SheetBusyScope busy;
@@ -91,6 +91,11 @@ int FillServicesList(HWND page) {
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
   return count;
 }
+
+namespace {
+
+const int kButtons[] = {IDC_PAGE_INFO, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
+const ListPageParts kParts = {kPageId, &kServicesList, kButtons, 3, IDC_MICROSOFT_FILTER};
 
 void Activate(HWND page) {
   ActivateListPage(page, kParts);
