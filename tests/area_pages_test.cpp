@@ -4,13 +4,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
 #include "area_support.h"
 #include "areas/program_facts.h"
+#include "platform/registry.h"
 #include "platform/settings.h"
 #include "startup/items.h"
+#include "ui/item_menu.h"
 #include "ui/list_view.h"
 #include "ui/pages/active_tasks_page.h"
 #include "ui/pages/scheduled_tasks_page.h"
@@ -141,6 +145,41 @@ TEST_F(AreaPagesTest, ServicesShowTheHostAndTheCompanyTheirProgramHas) {
   EXPECT_EQ((std::vector<std::string>{"Orvenn Studios Test Fixtures", "File Does Not Exist", " "}), Column(2));
   EXPECT_EQ((std::vector<std::string>{" ", " ", " "}), Column(3));  // no such services: no state
   EXPECT_EQ((std::vector<std::string>{"Manual", "Automatic", "Disabled"}), Column(4));
+}
+
+// Delete File on Reboot, from the menu of a task's row: asked first, then the row's own file is queued.
+TEST_F(AreaPagesTest, DeleteFileOnRebootAsksThenQueuesTheRowsFile) {
+  const char* session = "System\\CurrentControlSet\\Control\\Session Manager";
+  std::string saved;
+  DWORD type = 0;
+  bool had = RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &saved, &type);
+  OptionSet[OPT_CloudData] = 0;
+  strcpy(ApplicationTitle, "VxTest Reboot");
+  Add("First.job", FileOfSize("first.exe", 10), "Never", "Never", 800);
+  Add("Second.job", FileOfSize("second.exe", 10), "Never", "Never", 800);
+  auto pending = [&] {
+    std::string text;
+    RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &text, nullptr);
+    return text;
+  };
+
+  WindowCatch no;
+  CatchWindow("VxTest Reboot", IDNO, &no);
+  EXPECT_EQ(1, HandleSharedItemCommand(frame, 6039, 1144, 1));
+  WaitCatch();
+  ASSERT_TRUE(no.seen);
+  EXPECT_NE(std::string::npos, no.texts.find("Is this known Adware or Spyware?")) << no.texts;
+  EXPECT_EQ(std::string::npos, pending().find("second.exe"));
+
+  WindowCatch yes;
+  CatchWindow("VxTest Reboot", IDYES, &yes);
+  EXPECT_EQ(1, HandleSharedItemCommand(frame, 6039, 1144, 1));
+  WaitCatch();
+  ASSERT_TRUE(yes.seen);
+  EXPECT_NE(std::string::npos, pending().find("second.exe"));
+  EXPECT_EQ(std::string::npos, pending().find("first.exe"));
+  if (had) RawWrite(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", type, saved.data(), (DWORD)saved.size());
+  else RawDeleteValue(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations");
 }
 
 }  // namespace
