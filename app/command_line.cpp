@@ -119,10 +119,10 @@ void RestoreCleanState() {
       "dxCookie",      "dyCookie",      "xDefaultWarning", "yDefaultWarning", "dxDefaultWarning", "dyDefaultWarning",
       "xPosAddFileType", "yPosAddFileType", "dxPosAddFileType", "dyPosAddFileType",
   };
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
-  for (const char* place : kPlaces) RegRemoveValue(HKEY_CURRENT_USER, kProductKey, place);
-  RestoreRegMasks(saved);
+  {
+    RegView64 view;
+    for (const char* place : kPlaces) RegRemoveValue(HKEY_CURRENT_USER, kProductKey, place);
+  }
 
   RestoreDelayedPrograms();
   WriteOption("Installed", 0);
@@ -150,13 +150,12 @@ void CopyAutoUpdateOption() {
 
 void WriteUrlPrefixes() {
   if (IsWow64()) RunningOnWow64 = 1;
-  RegSelectView(1);
+  RegView64 view;
   char prefix[256];
   if (RegReadString(HKEY_CURRENT_USER, kProductKey, "wwwPrefix", prefix, sizeof prefix) == 0)
     LoadText(1061, prefix, sizeof prefix);
   RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes", "www", prefix);
   RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix", "", prefix);
-  RegSelectView(0);
 }
 
 int RunUnattendedReport(const StartRequest& request) {

@@ -101,10 +101,11 @@ void AddExtension(const char* id) {
 // Deletes a key in one view of 64-bit Windows, its subkeys first (an add-on's key seldom has any).
 int DeleteKeyInView(HKEY root, const char* path, DWORD view, int depth) {
   if (RegDeleteKeyInView(root, path, view) == ERROR_SUCCESS) return 1;
-  RegMasks saved = SaveRegMasks();
-  RegReadAccess = KEY_READ | view;
-  HKEY key = RegOpenForReading(root, path);
-  RestoreRegMasks(saved);
+  HKEY key;
+  {
+    RegViewGuard guard(view == KEY_WOW64_64KEY);
+    key = RegOpenForReading(root, path);
+  }
   if (!key) return 0;
   // Names first, deletions after: deleting while enumerating would shift the indexes.
   enum { kMaxNames = 16 };
@@ -138,14 +139,11 @@ int RemoveKeyEveryView(HKEY root, const char* path) {
 // Removes a named value from every registry view; returns the number of views it was removed from.
 int RemoveValueEveryView(HKEY root, const char* path, const char* name) {
   if (!name[0]) return 0;  // never the default value
-  RegMasks saved = SaveRegMasks();
-  const DWORD views[2] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
   int removed = 0;
   for (int v = 0; v < (RunningOnWow64 ? 2 : 1); ++v) {
-    RegWriteAccess = KEY_WRITE | (RunningOnWow64 ? views[v] : 0);
+    RegViewGuard guard(v == 1);  // the 32-bit (default) view, then the 64-bit one
     removed += (int)RegRemoveValue(root, path, name);
   }
-  RestoreRegMasks(saved);
   return removed;
 }
 
@@ -195,13 +193,11 @@ int WriteFlags(const char* classId, DWORD set, DWORD clear) {
 
 int EnumerateIEHelpers() {
   ClearStartupItems();
-  RegMasks saved = SaveRegMasks();
   for (int pass = 0; pass < (RunningOnWow64 ? 2 : 1); ++pass) {
-    if (pass == 1) RegReadAccess = kKeyRead64;
+    RegViewGuard guard(pass == 1);  // the default view, then the 64-bit one
     ForEachSubkey(HKEY_LOCAL_MACHINE, kBhoKey, AddHelperObject);
     AddToolbars();
   }
-  RestoreRegMasks(saved);
   ForEachSubkey(HKEY_LOCAL_MACHINE, kExtensionKey, AddExtension);
   return StartupItemCount;
 }

@@ -26,14 +26,7 @@ struct ScHandle {
 
 // The services key is the same in both registry views; it is read with the plain masks whatever view
 // the rest of the program has selected.
-struct PlainMasks {
-  RegMasks saved = SaveRegMasks();
-  PlainMasks() {
-    RegReadAccess = KEY_READ;
-    RegWriteAccess = KEY_WRITE;
-  }
-  ~PlainMasks() { RestoreRegMasks(saved); }
-};
+typedef DefaultRegView PlainMasks;
 
 void KeyPath(const char* keyName, const char* below, char* out, size_t cap) {
   if (below) {

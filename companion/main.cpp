@@ -80,8 +80,7 @@ void Schedule(HWND window, int index, DWORD ms) {
 // Every delayed program of both roots, each with its own delay.
 void LoadDelayed(HWND window) {
   delayedLoaded = 1;
-  RegMasks saved = SaveRegMasks();
-  RegReadAccess = KEY_READ;  // the delay keys are kept in the default view
+  DefaultRegView view;  // the delay keys are kept in the default view
   const HKEY roots[2] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
   for (HKEY root : roots) {
     HKEY key = RegOpenForReading(root, kDelayRoot);
@@ -102,7 +101,6 @@ void LoadDelayed(HWND window) {
     }
     RegCloseKey(key);
   }
-  RestoreRegMasks(saved);
   for (int i = 0; i < delayedCount; ++i) Schedule(window, i, (DWORD)delayed[i].seconds * 1000);
 }
 
@@ -111,15 +109,16 @@ void LoadDelayed(HWND window) {
 void StartDelayed(HWND window, Delayed* d) {
   if (d->started) return;
   d->started = 1;
-  RegMasks saved = SaveRegMasks();
-  RegReadAccess = KEY_READ;
   char parameters[260] = "", applet[256] = "";
-  ReadDelayText(d->root, "Parameters", d->command, parameters, sizeof parameters);
-  ReadDelayText(d->root, "Applet", d->command, applet, sizeof applet);
-  char key[128];
-  FormatText(key, sizeof key, "%s\\RunAs", kDelayRoot);
-  int runAs = RegReadDword(d->root, key, d->command) == 1;
-  RestoreRegMasks(saved);
+  int runAs;
+  {
+    DefaultRegView view;
+    ReadDelayText(d->root, "Parameters", d->command, parameters, sizeof parameters);
+    ReadDelayText(d->root, "Applet", d->command, applet, sizeof applet);
+    char key[128];
+    FormatText(key, sizeof key, "%s\\RunAs", kDelayRoot);
+    runAs = RegReadDword(d->root, key, d->command) == 1;
+  }
   int show = DelayedShowCommand(d->root, d->command);
   if (applet[0]) {
     // The applet hosts the command: it is started with the command and the parameters.

@@ -117,15 +117,11 @@ int ClassServerOf(const char* classId, char* name, char* path) {
   if (!RegReadString(HKEY_CLASSES_ROOT, key, "", found, sizeof found)) {
     if (!RunningOnWow64) return 0;
     // A class registered only for 64-bit programs.
-    DWORD saved = RegReadAccess;
-    RegReadAccess = kKeyRead64;
-    if (RegReadString(HKEY_CLASSES_ROOT, key, "", found, sizeof found)) {
-      CopyText(name, 260, found);
-      RegReadString(HKEY_CLASSES_ROOT, server, "", path, 260);
-      RegReadAccess = saved;
-      return path[0] != 0;
-    }
-    RegReadAccess = saved;
+    RegView64 view;
+    if (!RegReadString(HKEY_CLASSES_ROOT, key, "", found, sizeof found)) return 0;
+    CopyText(name, 260, found);
+    RegReadString(HKEY_CLASSES_ROOT, server, "", path, 260);
+    return path[0] != 0;
   }
   CopyText(name, 260, found);
   char value[260];

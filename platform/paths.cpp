@@ -171,23 +171,56 @@ int StartMenuFolder(char* out) {
   return (int)CopyText(out, 512, folder);
 }
 
-void WinIniRemoveFromList(const char* list, const char* entry, char* out, size_t cap) {
-  out[0] = 0;
-  const char* part = list;
-  for (;;) {
+// Calls `piece` for every non-empty piece of a ";" list, with its start and length.
+template <typename Fn> static void ForEachListPiece(const char* list, Fn piece) {
+  for (const char* part = list;;) {
     const char* end = strchr(part, ';');
     size_t n = end ? (size_t)(end - part) : strlen(part);
-    if (!(end == nullptr && n == 0)) {  // the text after a final ";" is no part
-      char piece[512];
-      CopyTextN(piece, sizeof piece, part, n);
-      if (lstrcmpiA(piece, entry) != 0) {
-        AppendText(out, cap, piece);
-        AppendText(out, cap, ";");
-      }
-    }
+    if (n) piece(part, n);
     if (!end) break;
     part = end + 1;
   }
+}
+
+static int SamePiece(const char* part, size_t n, const char* entry) {
+  return strlen(entry) == n && _strnicmp(part, entry, n) == 0;
+}
+
+int WinIniRemoveFromList(const char* list, const char* entry, char* out, size_t cap) {
+  out[0] = 0;
+  size_t need = 1;
+  ForEachListPiece(list, [&](const char* part, size_t n) {
+    if (SamePiece(part, n, entry)) return;
+    need += n + 1;
+    size_t o = strlen(out);
+    CopyTextN(out + o, cap - o, part, n);
+    AppendText(out, cap, ";");
+  });
+  return need <= cap;
+}
+
+int WinIniListWith(const char* list, const char* entry, char* out, size_t cap) {
+  out[0] = 0;
+  size_t need = 1;
+  int first = 1;
+  ForEachListPiece(list, [&](const char* part, size_t n) {
+    if (!first) AppendText(out, cap, ";");
+    first = 0;
+    need += n + 1;
+    size_t o = strlen(out);
+    CopyTextN(out + o, cap - o, part, n);
+  });
+  need += strlen(entry) + 1;
+  AppendText(out, cap, ";");
+  AppendText(out, cap, entry);
+  return need <= cap;
+}
+
+int WinIniReadList(const char* key, char* out, size_t cap) {
+  if (cap < 3) return 0;
+  // A list cut at the buffer's end comes back as cap - 1 characters: only a shorter one is whole.
+  DWORD n = GetProfileStringA("windows", key, "", out, (DWORD)cap);
+  return n + 1 < cap;
 }
 
 static BOOL WriteWinIniList(const char* key, const char* value) {
@@ -201,19 +234,17 @@ static BOOL WriteWinIniList(const char* key, const char* value) {
 }
 
 BOOL WinIniRemoveEntry(const char* key, const char* entry) {
-  char list[512];
-  GetProfileStringA("windows", key, "", list, sizeof list);
-  char rebuilt[1024];
-  WinIniRemoveFromList(list, entry, rebuilt, sizeof rebuilt);
+  static char list[kWinIniListCapacity], rebuilt[kWinIniListCapacity];
+  if (!WinIniReadList(key, list, sizeof list)) return FALSE;  // never write back part of a list
+  if (!WinIniRemoveFromList(list, entry, rebuilt, sizeof rebuilt)) return FALSE;
   return WriteWinIniList(key, rebuilt);
 }
 
 BOOL WinIniAppendEntry(const char* key, const char* entry) {
-  char list[1024 + 264];
-  GetProfileStringA("windows", key, "", list, 1024);
-  AppendText(list, ";");
-  AppendText(list, entry);
-  return WriteWinIniList(key, list);
+  static char list[kWinIniListCapacity], rebuilt[kWinIniListCapacity];
+  if (!WinIniReadList(key, list, sizeof list)) return FALSE;
+  if (!WinIniListWith(list, entry, rebuilt, sizeof rebuilt)) return FALSE;
+  return WriteWinIniList(key, rebuilt);
 }
 
 int ReduceCommandText(const char* text, const char* letters, char* out, size_t* scanned) {
@@ -236,8 +267,7 @@ int ReduceCommandText(const char* text, const char* letters, char* out, size_t* 
 // The native Program Files folder and its 32-bit counterpart, as 64-bit Windows names them.
 static void NativeProgramFolders(char* native, char* x86) {
   const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-  DWORD saved = RegReadAccess;
-  RegReadAccess = kKeyRead64;
+  RegView64 view;
   if (!RegReadString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", native, 260)) {
     char windows[MAX_PATH];
     WindowsFolder(windows, sizeof windows);
@@ -245,7 +275,6 @@ static void NativeProgramFolders(char* native, char* x86) {
   }
   if (!RegReadString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir (x86)", x86, 260))
     FormatText(x86, 260, "%s (x86)", native);
-  RegReadAccess = saved;
 }
 
 int ExeFromCommand(const char* command, char* out) {

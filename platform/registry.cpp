@@ -113,6 +113,53 @@ DWORD RegWriteRaw(HKEY root, const char* subkey, const char* name, DWORD type, c
   return WriteValue(root, subkey, name, type, data, size);
 }
 
+int RegReadWhole(HKEY root, const char* subkey, const char* name, RegValueCopy* out) {
+  free(out->data);
+  out->data = nullptr;
+  out->size = out->type = 0;
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey, 0, RegReadAccess, &key) != ERROR_SUCCESS) return 0;
+  int result = 0;
+  DWORD size = 0, type = 0;
+  LONG rc = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+  // The size asked first may be short of what comes (a value changed meanwhile): ask again then.
+  for (int attempt = 0; rc == ERROR_SUCCESS && attempt < 4 && !result; ++attempt) {
+    BYTE* data = (BYTE*)malloc((size_t)size + 2);
+    if (!data) break;
+    DWORD got = size;
+    rc = RegQueryValueExA(key, name, nullptr, &type, data, &got);
+    if (rc == ERROR_SUCCESS) {
+      data[got] = data[got + 1] = 0;
+      out->data = data;
+      out->size = got;
+      out->type = type;
+      result = 1;
+    } else {
+      free(data);
+      if (rc == ERROR_MORE_DATA) {
+        size = got > size ? got : size * 2 + 16;
+        rc = ERROR_SUCCESS;
+      }
+    }
+  }
+  RegCloseKey(key);
+  return result;
+}
+
+int RegSameValue(const RegValueCopy* a, const RegValueCopy* b) {
+  return a->type == b->type && a->size == b->size && (a->size == 0 || memcmp(a->data, b->data, a->size) == 0);
+}
+
+DWORD RegEraseValue(HKEY root, const char* subkey, const char* name) {
+  HKEY key;
+  LONG rc = RegOpenKeyExA(root, subkey, 0, RegWriteAccess, &key);
+  if (rc == ERROR_FILE_NOT_FOUND) return 1;
+  if (rc != ERROR_SUCCESS) return 0;
+  rc = RegDeleteValueA(key, name ? name : "");
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? 1 : 0;
+}
+
 DWORD RegRemoveValue(HKEY root, const char* subkey, const char* name) {
   HKEY key;
   if (RegOpenKeyExA(root, subkey, 0, RegWriteAccess, &key) != ERROR_SUCCESS) return 0;
@@ -138,6 +185,16 @@ DWORD RegEnsureKey(HKEY root, const char* subkey) {
   return 1;
 }
 
+DWORD RegEnsureKeyInView(HKEY root, const char* subkey) {
+  HKEY key;
+  if (RegCreateKeyExA(root, subkey, 0, nullptr, 0, RegWriteAccess, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    TraceLine("ERROR RegCreateKey", subkey);
+    return 0;
+  }
+  RegCloseKey(key);
+  return 1;
+}
+
 DWORD RegDeleteKeyInView(HKEY root, const char* subkey, DWORD viewFlag) {
   if (!RunningOnWow64) return 1;
   typedef LONG(WINAPI * DeleteKeyEx)(HKEY, LPCSTR, REGSAM, DWORD);
@@ -149,43 +206,72 @@ DWORD RegDeleteKeyInView(HKEY root, const char* subkey, DWORD viewFlag) {
   return status;
 }
 
-// Deletes one key without subkeys: on 64-bit Windows in the 64-bit view, then in the 32-bit view
-// (a key of the redirected view is otherwise left behind once it has been emptied).
-static int DeleteOneKey(HKEY root, const char* subkey) {
-  if (!RunningOnWow64) return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
-  if (RegDeleteKeyInView(root, subkey, KEY_WOW64_64KEY) == ERROR_SUCCESS) return 1;
-  return RegDeleteKeyInView(root, subkey, KEY_WOW64_32KEY) == ERROR_SUCCESS;
+namespace {
+
+// The caller's view as the flag of the calls that take one; 0 where Windows has a single view.
+DWORD CallerViewFlag() {
+  if (!RunningOnWow64) return 0;
+  return (RegReadAccess & KEY_WOW64_64KEY) ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
-static int RemoveTreeAt(HKEY root, char* path, size_t cap) {
-  if (DeleteOneKey(root, path)) return 1;
-  HKEY key;
-  LONG rc = RegOpenKeyExA(root, path, 0, RegReadAccess, &key);
-  if (rc == ERROR_FILE_NOT_FOUND) return 1;
-  if (rc != ERROR_SUCCESS) return 0;
-
-  size_t entry = strlen(path);
-  if (entry == 0 || path[entry - 1] != '\\') AppendText(path, cap, "\\");
-  size_t base = strlen(path);
-  for (;;) {
-    char name[260];
-    DWORD nameLength = sizeof name;
-    if (RegEnumKeyExA(key, 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    path[base] = 0;
-    if (base + strlen(name) + 1 > cap) break;  // a deeper path would not fit the working buffer
-    AppendText(path, cap, name);
-    if (!RemoveTreeAt(root, path, cap)) break;
+LONG DeleteChildKey(HKEY parent, const WCHAR* name, DWORD view) {
+  if (view) {
+    typedef LONG(WINAPI * DeleteKeyExW)(HKEY, LPCWSTR, REGSAM, DWORD);
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    DeleteKeyExW deleteKeyEx = advapi ? (DeleteKeyExW)(void*)GetProcAddress(advapi, "RegDeleteKeyExW") : nullptr;
+    if (deleteKeyEx) return deleteKeyEx(parent, name, view, 0);
   }
-  path[entry] = 0;
-  RegCloseKey(key);
-  return DeleteOneKey(root, path);
+  return RegDeleteKeyW(parent, name);
 }
+
+// Removes everything below an open key, deepest first, in one view. Names are enumerated in UTF-16,
+// so a name outside the ANSI code page still opens; a name that comes back after its removal ends
+// the walk with a failure, so a key that cannot be emptied never keeps the loop going.
+int EmptyKey(HKEY key, DWORD view, int depth) {
+  if (depth > 512) return 0;  // deeper than the registry allows: something is wrong
+  WCHAR previous[256] = L"";
+  for (;;) {
+    WCHAR name[256];
+    DWORD length = 256;
+    LONG rc = RegEnumKeyExW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return 1;
+    if (rc != ERROR_SUCCESS) return 0;
+    if (previous[0] && lstrcmpW(previous, name) == 0) return 0;
+    lstrcpynW(previous, name, 256);
+    HKEY child;
+    rc = RegOpenKeyExW(key, name, 0, KEY_READ | view, &child);
+    if (rc == ERROR_SUCCESS) {
+      int emptied = EmptyKey(child, view, depth + 1);
+      RegCloseKey(child);
+      if (!emptied) return 0;
+    } else if (rc != ERROR_FILE_NOT_FOUND) {
+      return 0;
+    }
+    rc = DeleteChildKey(key, name, view);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return 0;
+  }
+}
+
+// Deletes one key without subkeys in the caller's view.
+int DeleteOneKey(HKEY root, const char* subkey, DWORD view) {
+  if (view) return RegDeleteKeyInView(root, subkey, view) == ERROR_SUCCESS;
+  return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
+}
+
+}  // namespace
 
 DWORD RegRemoveKeyTree(HKEY root, const char* subkey) {
   if (!subkey || strlen(subkey) > 520) return 0;
-  char path[522];
-  CopyText(path, subkey);
-  return RemoveTreeAt(root, path, sizeof path) ? 1 : 0;
+  // Only the caller's view: the key of the same name in the other view is another key.
+  DWORD view = CallerViewFlag();
+  if (DeleteOneKey(root, subkey, view)) return 1;  // no subkeys (or Windows 9x, which deletes trees)
+  HKEY key;
+  LONG rc = RegOpenKeyExA(root, subkey, 0, KEY_READ | view, &key);
+  if (rc == ERROR_FILE_NOT_FOUND) return 1;
+  if (rc != ERROR_SUCCESS) return 0;
+  int emptied = EmptyKey(key, view, 1);
+  RegCloseKey(key);
+  return emptied && DeleteOneKey(root, subkey, view) ? 1 : 0;
 }
 
 HKEY RegOpenForReading(HKEY root, const char* subkey) {
@@ -214,10 +300,54 @@ LONG RegValueAt(HKEY key, DWORD index, char* name, DWORD nameCapacity, BYTE* dat
   return rc;
 }
 
+LONG RegWholeValueAt(HKEY key, DWORD index, char* name, RegValueCopy* value) {
+  free(value->data);
+  value->data = nullptr;
+  value->size = value->type = 0;
+  name[0] = 0;
+  // Most names and values fit the first buffers (a large name buffer costs every call under Wine);
+  // when one does not, the value is read again with room for any name and the size reported.
+  DWORD nameCapacity = 512, capacity = 1024;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    BYTE* data = (BYTE*)malloc((size_t)capacity + 2);
+    if (!data) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD nameLength = nameCapacity, size = capacity, type = 0;
+    LONG rc = RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &size);
+    if (rc == ERROR_SUCCESS) {
+      data[size] = data[size + 1] = 0;
+      value->data = data;
+      value->size = size;
+      value->type = type;
+      return rc;
+    }
+    free(data);
+    name[0] = 0;
+    if (rc != ERROR_MORE_DATA) return rc;
+    nameCapacity = kRegNameCapacity;
+    if (size > capacity) capacity = size + 16;
+  }
+  return ERROR_MORE_DATA;
+}
+
 LONG RegSubkeyAt(HKEY key, DWORD index, char* name, DWORD nameCapacity) {
   DWORD length = nameCapacity;
   name[0] = 0;
   return RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+}
+
+RegViewGuard::RegViewGuard(int view64) : savedRead(RegReadAccess), savedWrite(RegWriteAccess) {
+  if (view64 && RunningOnWow64) {
+    RegReadAccess = kKeyRead64;
+    RegWriteAccess = kKeyWrite64;
+  } else {
+    RegReadAccess = KEY_READ;
+    RegWriteAccess = KEY_ALL_ACCESS;
+  }
+}
+
+RegViewGuard::~RegViewGuard() {
+  RegReadAccess = savedRead;
+  RegWriteAccess = savedWrite;
 }
 
 DWORD RegSelectView(int on) {

@@ -115,16 +115,14 @@ int LoadText(UINT id, char* out, int capacity) {
   out[0] = 0;
   if (UiLanguage != 9) {
     // The override lives under HKCU, which has one view; the caller's masks are kept as they were.
-    RegMasks saved = SaveRegMasks();
-    if (RunningOnWow64) {
-      RegReadAccess = KEY_READ;
-      RegWriteAccess = KEY_WRITE;
-    }
     char name[32];
     char text[772];
     FormatText(name, sizeof name, "LString%u", id);
-    DWORD found = RegReadString(HKEY_CURRENT_USER, kProductKey, name, text, sizeof text);
-    RestoreRegMasks(saved);
+    DWORD found;
+    {
+      DefaultRegView view;
+      found = RegReadString(HKEY_CURRENT_USER, kProductKey, name, text, sizeof text);
+    }
     if (found) {
       int length = (int)strlen(text);
       if (length > capacity - 1) length = capacity - 1;

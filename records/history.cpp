@@ -8,6 +8,7 @@
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "records/net_reports.h"
+#include "records/reg_export.h"
 #include "startup/items.h"
 #include "startup/toggle.h"
 
@@ -16,11 +17,14 @@ namespace {
 const DWORD kReadWindow = 131072;
 
 // What each loaded event said, exactly: the table keeps display forms (no quotes, long paths),
-// and a restore must write back what was there.
+// and a restore must write back what was there. Each is tied to its row by the row's serial, so a
+// table filled since (of any size) is never read with these.
 struct RawEvent {
+  unsigned serial;
   char title[128];
   char fileName[260];
   char command[260];
+  char line[1024];  // the line as it stands in the file, without its line end
 };
 RawEvent* rawEvents[kMaxItems];
 int rawCount = 0;
@@ -58,6 +62,25 @@ int HistoryFilePath(char* out) {
   return (int)FormatText(out, 260, "%s\\history.txt", folder);
 }
 
+// A file or folder beside history.txt.
+static int BesideHistory(const char* name, char* out) {
+  char path[260];
+  if (!HistoryFilePath(path)) return 0;
+  int pos = FileNamePos(path);
+  if (pos == 0) return 0;
+  path[pos] = 0;
+  if (strlen(path) + strlen(name) >= 260) return 0;
+  return (int)FormatText(out, 260, "%s%s", path, name);
+}
+
+int RemovalBackupPath(char* out) { return BesideHistory("removed.reg", out); }
+
+int RemovedFilesFolder(char* out, int create) {
+  if (!BesideHistory("Removed", out)) return 0;
+  if (create && !CreateDirectoryA(out, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+  return 1;
+}
+
 int FormatHistoryLine(const char* stamp, const char* action, const char* location, const char* title,
                       const char* fileName, const char* command, char* out, size_t cap) {
   if (cap > 1024) cap = 1024;
@@ -76,7 +99,10 @@ int FormatHistoryLine(const char* stamp, const char* action, const char* locatio
   return (int)AppendText(out, cap, "\r\n");
 }
 
-int RecordHistoryEvent(const char* title, const char* fileName, const char* command, int location, int action) {
+int PrepareHistoryEvent(const char* title, const char* fileName, const char* command, int location, int action,
+                        HistoryEntry* out) {
+  out->length = 0;
+  out->line[0] = 0;
   if (OptionSet[OPT_History] < 1) return 0;
   const char* locationToken = HistoryLocationToken(location);
   if (!locationToken) locationToken = "TYPE_UNKNOWN";
@@ -86,7 +112,16 @@ int RecordHistoryEvent(const char* title, const char* fileName, const char* comm
   GetLocalTime(&now);
   char stamp[32];
   HistoryTimeStamp(&now, stamp);
+  CopyText(out->action, actionToken);
+  CopyText(out->location, locationToken);
+  CopyText(out->title, title ? title : "");
+  CopyText(out->fileName, fileName ? fileName : "");
+  out->length = FormatHistoryLine(stamp, actionToken, locationToken, title, fileName, command, out->line, sizeof out->line);
+  return 1;
+}
 
+int AppendHistoryEvent(const HistoryEntry* entry) {
+  if (entry->length <= 0) return 0;
   // The line first: the administrator report goes to the background and is never waited for.
   int recorded = 0;
   char path[260];
@@ -94,21 +129,97 @@ int RecordHistoryEvent(const char* title, const char* fileName, const char* comm
                     ? CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
                     : INVALID_HANDLE_VALUE;
   if (file != INVALID_HANDLE_VALUE) {
-    char line[1024];
-    int length = FormatHistoryLine(stamp, actionToken, locationToken, title, fileName, command, line, sizeof line);
     SetFilePointer(file, 0, nullptr, FILE_END);
     DWORD written = 0;
-    recorded = WriteFile(file, line, (DWORD)length, &written, nullptr) && written == (DWORD)length ? 1 : 0;
+    recorded = WriteFile(file, entry->line, (DWORD)entry->length, &written, nullptr) &&
+                       written == (DWORD)entry->length
+                   ? 1
+                   : 0;
     CloseHandle(file);
   }
 
   HistoryEventReport report;
-  CopyText(report.action, actionToken);
-  CopyText(report.location, locationToken);
-  CopyText(report.title, title ? title : "");
-  CopyText(report.fileName, fileName ? fileName : "");
+  CopyText(report.action, entry->action);
+  CopyText(report.location, entry->location);
+  CopyText(report.title, entry->title);
+  CopyText(report.fileName, entry->fileName);
   SendAdminEvent(&report);
   return recorded;
+}
+
+int RecordHistoryEvent(const char* title, const char* fileName, const char* command, int location, int action) {
+  static HistoryEntry entry;
+  if (!PrepareHistoryEvent(title, fileName, command, location, action, &entry)) return 0;
+  return AppendHistoryEvent(&entry);
+}
+
+// The comment line that opens a removal's backup block: "; " and the history line without its end.
+static void BlockOpener(const char* line, size_t length, RegText* out) {
+  while (length && (line[length - 1] == '\r' || line[length - 1] == '\n')) --length;
+  ClearRegText(out);
+  AppendRegText(out, "; ");
+  AppendRegText(out, line, length);
+}
+
+int KeepRemovalBackup(const HistoryEntry* entry, const char* block, size_t length) {
+  char path[260];
+  if (entry->length <= 0 || !RemovalBackupPath(path)) return 0;
+  RegText text;
+  BlockOpener(entry->line, (size_t)entry->length, &text);
+  AppendRegText(&text, "\r\n");
+  AppendRegText(&text, block, length);
+  if (text.length >= 2 && memcmp(text.text + text.length - 2, "\r\n", 2) != 0) AppendRegText(&text, "\r\n");
+  if (text.failed) return 0;
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD size = GetFileSize(file, nullptr);
+  DWORD put = 0;
+  BOOL ok = TRUE;
+  if (size == 0) {
+    // A new file starts with the header regedit needs to import it.
+    char header[32];
+    int n = (int)FormatText(header, sizeof header, "%s\r\n", kRegFileHeader);
+    ok = WriteFile(file, header, (DWORD)n, &put, nullptr) && put == (DWORD)n;
+  }
+  SetFilePointer(file, 0, nullptr, FILE_END);
+  // Blocks are set apart by an empty line; inside a block there is none.
+  ok = ok && WriteFile(file, "\r\n", 2, &put, nullptr) && put == 2;
+  ok = ok && WriteFile(file, text.text, (DWORD)text.length, &put, nullptr) && put == (DWORD)text.length;
+  CloseHandle(file);
+  return ok ? 1 : 0;
+}
+
+int FindRemovalBackup(const char* line, int fromEnd, RegText* block) {
+  ClearRegText(block);
+  char path[260];
+  if (!RemovalBackupPath(path)) return 0;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD size = GetFileSize(file, nullptr);
+  char* text = size != INVALID_FILE_SIZE ? (char*)malloc((size_t)size + 1) : nullptr;
+  DWORD got = 0;
+  if (text && !ReadFile(file, text, size, &got, nullptr)) got = 0;
+  CloseHandle(file);
+  if (!text) return 0;
+  text[got] = 0;
+  RegText opener, current;
+  BlockOpener(line, strlen(line), &opener);
+  // Where each block of this line begins (just after its opener); the wanted one is counted from the end.
+  size_t starts[64];
+  int found = 0;
+  for (size_t pos = 0; NextRegLine(text, got, &pos, &current);) {
+    if (current.length == opener.length && memcmp(current.text, opener.text, opener.length) == 0) starts[found++ % 64] = pos;
+  }
+  int result = 0;
+  if (!opener.failed && fromEnd >= 0 && fromEnd < found && fromEnd < 64) {
+    size_t pos = starts[(found - 1 - fromEnd) % 64];
+    size_t end = pos;
+    for (size_t next = pos; NextRegLine(text, got, &next, &current) && current.length > 0;) end = next;
+    AppendRegText(block, text + pos, end - pos);
+    result = !block->failed;
+  }
+  free(text);
+  return result;
 }
 
 int ParseHistoryText(const char* text, size_t length) {
@@ -152,6 +263,7 @@ int ParseHistoryText(const char* text, size_t length) {
     used = 0;
   };
   resetLine();
+  size_t lineStart = 0;
   for (size_t i = 0; i < length; ++i) {
     char c = text[i];
     if (c == '\t') {
@@ -165,15 +277,22 @@ int ParseHistoryText(const char* text, size_t length) {
           CopyText(raw->title, fields[3]);
           CopyText(raw->fileName, fields[4]);
           CopyText(raw->command, fields[5]);
+          size_t end = i;
+          if (end > lineStart && text[end - 1] == '\r') --end;
+          CopyTextN(raw->line, sizeof raw->line, text + lineStart, end - lineStart);
         }
         if (AddStartupItem(fields[3], fields[4], fields[5], fields[0], location, action)) {
-          rawEvents[rawCount++] = raw;
+          if (raw) {
+            raw->serial = GetItemSerial(StartupItemCount - 1);
+            rawEvents[rawCount++] = raw;
+          }
           ++added;
         } else {
           free(raw);
         }
       }
       resetLine();
+      lineStart = i + 1;
     } else if (used < 259) {
       current[used++] = c;
     }
@@ -229,33 +348,46 @@ int IsRestorableEvent(int index) {
   return IsRestorableAction(GetItemFlag(index));
 }
 
+static const RawEvent* RawEventOf(int index) {
+  unsigned serial = GetItemSerial(index);
+  if (!serial) return nullptr;
+  if (index < rawCount && rawEvents[index]->serial == serial) return rawEvents[index];
+  for (int r = 0; r < rawCount; ++r)
+    if (rawEvents[r]->serial == serial) return rawEvents[r];
+  return nullptr;
+}
+
 int RestoreHistoryEvent(int index) {
   if (index < 0 || index >= StartupItemCount) return 0;
+  // Only a row that came from the history has a line to undo: the table may hold another page's rows.
+  const RawEvent* raw = RawEventOf(index);
+  if (!raw) return 0;
   char title[128], file[260], command[260];
-  if (rawCount == StartupItemCount && rawEvents[index]) {
-    CopyText(title, rawEvents[index]->title);
-    CopyText(file, rawEvents[index]->fileName);
-    CopyText(command, rawEvents[index]->command);
-  } else {
-    GetItemTitle(index, title);
-    GetItemFile(index, file);
-    GetItemCommand(index, command);
-  }
+  CopyText(title, raw->title);
+  CopyText(file, raw->fileName);
+  CopyText(command, raw->command);
   int location = GetItemLocation(index);
   switch (GetItemFlag(index)) {
-    case 0:
-      RestoreStartupItem(title, file, command, location);
+    case 0: {
+      // The exact value (or kept file) from the removal's backup when there is one, else the line.
+      // Identical lines (the same removal twice in a minute) pair with their blocks in file order.
+      RegText block;
+      int later = 0;
+      for (int j = index + 1; j < StartupItemCount; ++j) {
+        const RawEvent* other = RawEventOf(j);
+        if (other && strcmp(other->line, raw->line) == 0) ++later;
+      }
+      int found = FindRemovalBackup(raw->line, later, &block);
+      RestoreRemovedEntry(title, file, command, location, found ? block.text : nullptr);
       return 0;
+    }
     case 1:
     case 2:
       ToggleStartupItem(title, file, command, location);
       return 1;
-    case 3: {
-      char line[300];
-      FormatText(line, sizeof line, "regsvr32 /s %s", file);
-      WinExec(line, SW_SHOWNORMAL);
+    case 3:
+      ReregisterDll(file);
       return 0;
-    }
     default:
       return 0;
   }

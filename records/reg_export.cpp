@@ -7,10 +7,11 @@ const char kRegFileHeader[] = "REGEDIT4";
 
 namespace {
 
-const struct {
+struct RootName {
   HKEY root;
   const char* name;
-} kRoots[] = {
+};
+const RootName kRoots[] = {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"}, {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"}, {HKEY_USERS, "HKEY_USERS"},
     {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
@@ -25,7 +26,7 @@ int HasLineBreak(const char* text, size_t length) {
   return 0;
 }
 
-// Quoted for a .reg line: " and \ take a backslash before them.
+// Appends text quoted for a .reg line: " and \ take a backslash before them.
 void AppendQuoted(RegText* out, const char* text, size_t length) {
   AppendRegText(out, "\"", 1);
   size_t from = 0;
@@ -45,6 +46,77 @@ int IsPlainText(const BYTE* data, DWORD size) {
   if (size == 0 || data[size - 1] != 0) return 0;
   if (memchr(data, 0, size - 1)) return 0;
   return !HasLineBreak((const char*)data, size - 1);
+}
+
+const char* SkipBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+// Reads a quoted text from just after its opening quote up to the closing one, undoing the escapes
+// regedit writes (and \n, \r, which Wine's regedit writes too). `out` has room for the whole line.
+// Returns the position after the closing quote, or null when there is none.
+const char* Unquote(const char* p, char* out, size_t* length) {
+  size_t o = 0;
+  for (; *p; ++p) {
+    if (*p == '"') {
+      out[o] = 0;
+      *length = o;
+      return p + 1;
+    }
+    if (*p == '\\') {
+      ++p;
+      if (*p == 'n') {
+        out[o++] = '\n';
+      } else if (*p == 'r') {
+        out[o++] = '\r';
+      } else if (*p == '0' || *p == 0) {
+        return nullptr;
+      } else {
+        out[o++] = *p;
+      }
+    } else {
+      out[o++] = *p;
+    }
+  }
+  return nullptr;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The end of the data: the rest must be blanks or a comment.
+int AtEnd(const char* p) {
+  p = SkipBlanks(p);
+  return *p == 0 || *p == ';';
+}
+
+// Comma-separated hex bytes up to the end of the line; 0 when the text is not exactly that.
+int ParseHexBytes(const char* p, RegValueRecord* out) {
+  size_t room = strlen(p) / 2 + 1;
+  out->data = (BYTE*)malloc(room + 2);
+  if (!out->data) return 0;
+  out->size = 0;
+  p = SkipBlanks(p);
+  if (AtEnd(p)) return 1;
+  for (;;) {
+    p = SkipBlanks(p);
+    unsigned value = 0;
+    int digits = 0;
+    for (int d; (d = HexDigit(*p)) >= 0; ++p, ++digits) value = value * 16 + (unsigned)d;
+    if (digits == 0 || value > 0xFF || out->size >= room) return 0;
+    out->data[out->size++] = (BYTE)value;
+    p = SkipBlanks(p);
+    if (*p == ',') {
+      ++p;
+      continue;
+    }
+    return AtEnd(p);
+  }
 }
 
 }  // namespace
@@ -79,6 +151,12 @@ void ClearRegText(RegText* out) {
 const char* RegRootName(HKEY root) {
   for (const auto& entry : kRoots)
     if (entry.root == root) return entry.name;
+  return nullptr;
+}
+
+HKEY RegRootFromName(const char* name, size_t length) {
+  for (const auto& entry : kRoots)
+    if (strlen(entry.name) == length && _strnicmp(entry.name, name, length) == 0) return entry.root;
   return nullptr;
 }
 
@@ -138,4 +216,118 @@ int WriteRegValue(RegText* out, const char* name, DWORD type, const BYTE* data, 
   }
   AppendRegText(out, "\r\n");
   return !out->failed;
+}
+
+int NextRegLine(const char* text, size_t length, size_t* pos, RegText* line) {
+  ClearRegText(line);
+  if (*pos >= length) return 0;
+  bool joining = false;
+  for (;;) {
+    size_t start = *pos, end = start;
+    while (end < length && text[end] != '\r' && text[end] != '\n') ++end;
+    *pos = end;
+    if (*pos < length && text[*pos] == '\r') ++*pos;
+    if (*pos < length && text[*pos] == '\n') ++*pos;
+    const char* segment = text + start;
+    size_t n = end - start;
+    if (joining) {
+      while (n && (*segment == ' ' || *segment == '\t')) ++segment, --n;
+      // Blank and comment lines inside a continued value are passed over, as regedit does.
+      if ((n == 0 || *segment == ';') && *pos < length) continue;
+    }
+    AppendRegText(line, segment, n);
+    if (line->failed) return 0;
+    const char* first = SkipBlanks(line->text);
+    bool isValue = *first == '"' || *first == '@';
+    size_t used = line->length;
+    while (used && (line->text[used - 1] == ' ' || line->text[used - 1] == '\t')) --used;
+    if (!isValue || used == 0 || line->text[used - 1] != '\\' || *pos >= length) return 1;
+    line->length = used - 1;  // the continuation mark goes; the next line carries on the bytes
+    line->text[line->length] = 0;
+    joining = true;
+  }
+}
+
+int ParseRegValueLine(const char* line, RegValueRecord* out) {
+  free(out->name);
+  free(out->data);
+  out->name = nullptr;
+  out->data = nullptr;
+  out->size = out->type = 0;
+  size_t room = strlen(line) + 1;
+  out->name = (char*)malloc(room);
+  if (!out->name) return 0;
+  const char* p = SkipBlanks(line);
+  size_t nameLength = 0;
+  if (*p == '@') {
+    out->name[0] = 0;
+    ++p;
+  } else if (*p == '"') {
+    p = Unquote(p + 1, out->name, &nameLength);
+    if (!p) return 0;
+  } else {
+    return 0;
+  }
+  p = SkipBlanks(p);
+  if (*p != '=') return 0;
+  p = SkipBlanks(p + 1);
+  if (*p == '"') {
+    out->data = (BYTE*)malloc(room + 2);
+    if (!out->data) return 0;
+    size_t textLength = 0;
+    p = Unquote(p + 1, (char*)out->data, &textLength);
+    if (!p || !AtEnd(p)) return 0;
+    out->type = REG_SZ;
+    out->size = (DWORD)textLength + 1;
+    out->data[out->size] = out->data[out->size + 1] = 0;
+    return 1;
+  }
+  if (_strnicmp(p, "dword:", 6) == 0) {
+    p = SkipBlanks(p + 6);
+    DWORD value = 0;
+    int digits = 0;
+    for (int d; (d = HexDigit(*p)) >= 0; ++p, ++digits) value = value * 16 + (DWORD)d;
+    if (digits == 0 || digits > 8 || !AtEnd(p)) return 0;
+    out->data = (BYTE*)calloc(1, 6);
+    if (!out->data) return 0;
+    memcpy(out->data, &value, 4);
+    out->size = 4;
+    out->type = REG_DWORD;
+    return 1;
+  }
+  if (_strnicmp(p, "hex:", 4) == 0) {
+    out->type = REG_BINARY;
+    p += 4;
+  } else if (_strnicmp(p, "hex(", 4) == 0) {
+    p += 4;
+    DWORD type = 0;
+    int digits = 0;
+    for (int d; (d = HexDigit(*p)) >= 0; ++p, ++digits) type = type * 16 + (DWORD)d;
+    if (digits == 0 || digits > 8 || p[0] != ')' || p[1] != ':') return 0;
+    out->type = type;
+    p += 2;
+  } else {
+    return 0;
+  }
+  if (!ParseHexBytes(p, out)) return 0;
+  out->data[out->size] = out->data[out->size + 1] = 0;
+  return 1;
+}
+
+int ParseRegKeyLine(const char* line, HKEY* root, RegText* path) {
+  // Nothing is changed unless the line is a key line.
+  const char* p = SkipBlanks(line);
+  if (*p != '[' || p[1] == '-') return 0;
+  ++p;
+  const char* close = strrchr(p, ']');
+  if (!close) return 0;
+  const char* slash = (const char*)memchr(p, '\\', (size_t)(close - p));
+  const char* rootEnd = slash ? slash : close;
+  HKEY found = RegRootFromName(p, (size_t)(rootEnd - p));
+  if (!found) return 0;
+  *root = found;
+  ClearRegText(path);
+  if (slash) AppendRegText(path, slash + 1, (size_t)(close - slash - 1));
+  else AppendRegText(path, "", 0);
+  return !path->failed;
 }

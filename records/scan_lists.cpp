@@ -71,10 +71,9 @@ int ListBrowserHelperObjects() {
   const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
   // 64-bit Windows keeps helpers for its 64-bit browser and for the 32-bit one: both views are read,
   // and an object registered in both is listed once.
-  RegMasks saved = SaveRegMasks();
   int passes = RunningOnWow64 ? 2 : 1;
   for (int pass = 0; pass < passes; ++pass) {
-    if (RunningOnWow64) RegReadAccess = pass == 0 ? kKeyRead64 : (KEY_READ | KEY_WOW64_32KEY);
+    RegViewGuard guard(pass == 0);  // the 64-bit view, then the 32-bit (default) one
     ForEachSubkey(HKEY_LOCAL_MACHINE, key, [](const char* classId, const char*) {
       if (IsListedClass(0, classId)) return;
       char name[260], server[260];
@@ -82,14 +81,12 @@ int ListBrowserHelperObjects() {
       Add(name, server, classId, "", 900);
     });
   }
-  RestoreRegMasks(saved);
   return StartupItemCount;
 }
 
 int ListToolbars() {
   int start = StartupItemCount;
-  RegMasks saved = SaveRegMasks();
-  RegReadAccess = KEY_READ;
+  DefaultRegView view;
   char path[128];
   FormatText(path, sizeof path, "%s\\Toolbar", kIeKey);
   ForEachValue(HKEY_LOCAL_MACHINE, path, 1024, [](const char* classId, const char*) {
@@ -99,7 +96,6 @@ int ListToolbars() {
     GetVersionFields(server, &fields);
     Add(name, server, classId, fields.field[VF_CompanyName], 900);
   });
-  RestoreRegMasks(saved);
   return CountSince(start);
 }
 

@@ -189,8 +189,7 @@ int LaunchProgram(HWND owner, const char* file, const char* parameters, int runA
 int ManageOwnStartupEntries(int remove) {
   int found = 0;
   for (int pass = 0; pass < (RunningOnWow64 ? 2 : 1); ++pass) {
-    RegMasks saved = SaveRegMasks();
-    if (pass == 1) RegSelectView(1);
+    RegViewGuard view(pass == 1);
     ScanStartupPrograms(0);
     // Removal rescans nothing, so work from a copy of what was found.
     int count = StartupItemCount;
@@ -225,7 +224,6 @@ int ManageOwnStartupEntries(int remove) {
       }
     }
     free(own);
-    RestoreRegMasks(saved);
   }
   return found;
 }
@@ -241,14 +239,12 @@ int SetMonitorAutostart(int on, int allUsers) {
   ProgramFolder(folder);
   // Quoted: under a folder with a blank, Windows would otherwise try the shorter names first.
   FormatText(data, sizeof data, "\"%s\\vandrelix.exe\" -expressboot", folder);
-  RegMasks saved = SaveRegMasks();
-  if (RunningOnWow64) {
-    RegReadAccess = KEY_READ;
-    RegWriteAccess = KEY_WRITE | KEY_WOW64_64KEY;
+  DWORD written;
+  {
+    RegView64 view;
+    written = RegWriteString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\Run", name, data);
   }
-  DWORD written = RegWriteString(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Run", name, data);
-  RestoreRegMasks(saved);
   if (written) MonitorRegistered = 1;
   RegWriteString(HKEY_CURRENT_USER, kKnownRunList, data, "1");
   return written ? 1 : 0;

@@ -170,6 +170,8 @@ int AddStartupItem(char* title, char* fileName, char* command, char* description
   }
   item->location = location;
   item->flag = flag;
+  static unsigned lastSerial = 0;
+  item->serial = ++lastSerial;
   StartupItemTable[StartupItemCount++] = item;
   return 1;
 }
@@ -212,6 +214,31 @@ int GetItemFlag(int i) {
 void SetItemLocation(int i, int code) {
   StartupItem* item = ItemAt(i);
   if (item) item->location = code;
+}
+
+void SetItemCommand(int i, const char* command) {
+  StartupItem* item = ItemAt(i);
+  if (item) CopyText(item->command, command);
+}
+
+namespace {
+StartupItem* asideItems[kMaxItems];
+int asideCount = 0;
+}  // namespace
+
+void SetStartupItemsAside() {
+  memcpy(asideItems, StartupItemTable, sizeof asideItems);
+  asideCount = StartupItemCount;
+  memset(StartupItemTable, 0, sizeof StartupItemTable);
+  StartupItemCount = 0;
+}
+
+void PutStartupItemsBack() {
+  ClearStartupItems();
+  memcpy(StartupItemTable, asideItems, sizeof asideItems);
+  StartupItemCount = asideCount;
+  memset(asideItems, 0, sizeof asideItems);
+  asideCount = 0;
 }
 
 void ClearStartupItems() {
@@ -258,7 +285,33 @@ int FormatLocationText(int i, char* out) {
 
 int IsItemDisabled(int i) {
   StartupItem* item = ItemAt(i);
-  return item ? ReadDisabledMarker(item->title) : 0;
+  if (!item || item->valueNameState == kNameTooLong) return 0;
+  const char* name = item->valueNameState == kNameKept ? MarkerNameOf(item->valueName) : item->title;
+  return name ? ReadDisabledMarker(name) : 0;
+}
+
+int GetItemValueName(int i, char* out) {
+  StartupItem* item = ItemAt(i);
+  if (!item || item->valueNameState != kNameKept) return 0;
+  CopyText(out, sizeof item->valueName, item->valueName);
+  return 1;
+}
+
+void SetItemValueName(int i, const char* name) {
+  StartupItem* item = ItemAt(i);
+  if (!item) return;
+  if (!name || strlen(name) >= sizeof item->valueName) {
+    item->valueName[0] = 0;
+    item->valueNameState = kNameTooLong;
+    return;
+  }
+  CopyText(item->valueName, name);
+  item->valueNameState = kNameKept;
+}
+
+unsigned GetItemSerial(int i) {
+  StartupItem* item = ItemAt(i);
+  return item ? item->serial : 0;
 }
 
 const char* LocationToken(int code) {
@@ -384,12 +437,12 @@ void TakeDisabledMarkers() {
   takenIndex = (int*)calloc(takenSlots, sizeof(int));
   int complete = taken && takenIndex;
   for (DWORD index = 0; key && complete; ++index) {
-    char name[256], text[32];
+    char name[256], text[256];
     DWORD type = 0;
     LONG rc = RegValueAt(key, index, name, sizeof name, (BYTE*)text, sizeof text - 1, nullptr, &type);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc == ERROR_MORE_DATA) {
-      // The text does not fit a marker's 32 characters: read as none, as a single read would.
+      // Too long for a marker's text: read as none, as a single read would.
       DWORD length = sizeof name;
       if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         complete = 0;
@@ -412,6 +465,11 @@ void ReleaseDisabledMarkers() {
   if (takenDepth > 0 && --takenDepth == 0) DropTaken();
 }
 
+const char* MarkerNameOf(const char* valueName) {
+  if (!valueName || !valueName[0]) return "(Default)";
+  return lstrcmpiA(valueName, "(Default)") == 0 ? nullptr : valueName;
+}
+
 int ReadDisabledMarker(const char* name) {
   if (!name || !name[0]) return 0;
   if (taken) {
@@ -419,12 +477,13 @@ int ReadDisabledMarker(const char* name) {
     return marker ? marker->code : 0;
   }
   DefaultRegView view;
-  char text[32];
+  char text[256];
   if (!RegReadString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text, sizeof text)) return 0;
   return atoi(text);
 }
 
 int WriteDisabledMarker(const char* name, int code) {
+  if (!name || !name[0]) return 0;  // the root's default value is no marker
   DefaultRegView view;
   char text[16];
   FormatText(text, sizeof text, "%d", code);
@@ -434,6 +493,7 @@ int WriteDisabledMarker(const char* name, int code) {
 }
 
 int DeleteDisabledMarker(const char* name) {
+  if (!name || !name[0]) return 0;
   DefaultRegView view;
   int removed = (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
   if (taken) {

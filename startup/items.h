@@ -10,7 +10,12 @@ struct StartupItem {
   int location;  // LocationCode
   int flag;
   char description[1024];
+  // The entry's own name as the operations on it need it (see GetItemValueName), and whether it is kept.
+  char valueName[512];
+  int valueNameState;  // kNameNone, kNameKept or kNameTooLong
+  unsigned serial;     // unique for the life of the process, never reused
 };
+enum { kNameNone = 0, kNameKept = 1, kNameTooLong = 2 };
 
 enum { kMaxItems = 4096 };
 extern StartupItem* StartupItemTable[kMaxItems];
@@ -24,9 +29,23 @@ int GetItemDescription(int i, char* out, int capacity);
 int GetItemLocation(int i);
 int GetItemFlag(int i);
 void SetItemLocation(int i, int code);
+void SetItemCommand(int i, const char* command);  // what an entry's own command changed it to
 void ClearStartupItems();
+// Work that fills and empties the table for itself (a report rescans every area) runs between these:
+// the entries a page lists are taken out, and put back once that work's entries are gone, so the
+// page's rows still name the same entries. One level only.
+void SetStartupItemsAside();
+void PutStartupItemsBack();
 int FormatLocationText(int i, char* out);  // out: 512
 int IsItemDisabled(int i);
+// The real name of a startup entry, which the title often is not (titles are cut at 127 characters,
+// names with the product's name retitled, names with "(Default)" emptied): a registry value's own name
+// ("" for a key's default value), a Notify subkey's name, the marker name of a win.ini or Startup-folder
+// entry. 1 with the name in `out` (512); 0 when the item keeps none (a name too long to keep, or an item
+// of an area without such names). Operations given no name refuse; they never fall back to the title.
+int GetItemValueName(int i, char* out);
+void SetItemValueName(int i, const char* name);  // a name of 512 characters or more is marked as not kept
+unsigned GetItemSerial(int i);                   // 0 when the item cannot be reached
 
 // Catalog of location codes.
 const char* LocationToken(int code);         // list token, or null
@@ -47,7 +66,10 @@ int IsRestorableAction(int action);
 // Disabled storage: markers and the value stores, all under HKLM in the default (32-bit) view.
 extern const char kDisabledRoot[];
 const char* DisabledStoreOf(int code);  // full path of the store key, or null when the code has none
-int ReadDisabledMarker(const char* name);     // the code stored, 0 when none
+// The name of the marker of a value name: the name itself; "(Default)" for a key's default value;
+// null for a value literally named "(Default)", which could not be told from the default value's.
+const char* MarkerNameOf(const char* valueName);
+int ReadDisabledMarker(const char* name);     // the code stored, 0 when none (the one way markers are read)
 int WriteDisabledMarker(const char* name, int code);
 int DeleteDisabledMarker(const char* name);
 extern const char* const kDisabledStores[11];  // store names in index order

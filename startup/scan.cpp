@@ -28,37 +28,67 @@ int Add(const char* title, const char* file, const char* command, const char* de
   return AddStartupItem(t, f, c, d, code, flag);
 }
 
+// Adds and keeps the entry's real name with it (the title may be cut or replaced by the table).
+int AddNamed(const char* title, const char* file, const char* command, const char* description, int code, int flag,
+             const char* realName) {
+  if (!Add(title, file, command, description, code, flag)) return 0;
+  SetItemValueName(StartupItemCount - 1, realName);
+  return 1;
+}
+
+// The marker name of a Startup-folder or win.ini entry: its title as the table keeps it.
+void KeepTitleAsName() {
+  char title[128];
+  if (GetItemTitle(StartupItemCount - 1, title) > 0) SetItemValueName(StartupItemCount - 1, title);
+}
+
+// Display text of a value's data: the text up to its first zero byte, at most 512 characters.
+void DataText(const RegValueCopy* value, char* out) {
+  CopyTextN(out, 513, value->data ? (const char*)value->data : "", 512);
+}
+
 void ScanRunKey(HKEY root, int code, char* lastName, char* lastData) {
   HKEY key = RegOpenForReading(root, RunKeyPathOf(code));
   if (!key) return;
+  static char name[kRegNameCapacity];
+  RegValueCopy value;
+  char fallback[513] = "";
+  int hasDefault = 0;
   DWORD reported = RegValueCount(key);
   for (DWORD index = 0, read = 0; read < reported; ++index) {
-    char name[512];
-    char data[513];
-    DWORD size = 0, type = 0;
-    LONG rc = RegValueAt(key, index, name, sizeof name, (BYTE*)data, sizeof data - 1, &size, &type);
+    // Every value whole, whatever its size: a long one is listed (its text cut) and moved whole.
+    LONG rc = RegWholeValueAt(key, index, name, &value);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     ++read;
-    if (rc != ERROR_SUCCESS) continue;  // does not fit: skipped
-    if (lstrcmpiA(name, lastName) == 0 && lstrcmpiA(data, lastData) == 0) continue;
-    int marker = ReadDisabledMarker(name);
-    if (marker == code) {
-      // Disabled by us and put back since (an installer or updater): disable it again.
-      RedisableReturnedValue(name, code);
+    if (rc != ERROR_SUCCESS) continue;
+    char data[513];
+    DataText(&value, data);
+    const char* marker = MarkerNameOf(name);
+    if (marker && ReadDisabledMarker(marker) == code) {
+      // Disabled by us and put back since (an installer or updater): disable it again, unless it differs
+      // from the copy kept, which is then listed as it is.
+      if (RedisableReturnedValue(name, code)) {
+        --index;  // gone from the key: the next value now has this index
+        continue;
+      }
+    }
+    if (!name[0]) {
+      hasDefault = 1;  // the key's default value is listed after the others
+      CopyText(fallback, data);
       continue;
     }
+    if (lstrcmpiA(name, lastName) == 0 && lstrcmpiA(data, lastData) == 0) continue;
     if (strlen(name) < 2 || strlen(data) < 5 || (BYTE)name[0] >= 128) continue;
     char file[260];
     int flag = RundllTarget(data, file);
     if (!flag) CopyText(file, data);
-    if (Add(name, file, "", "", code, flag)) {
+    if (AddNamed(name, file, "", "", code, flag, name)) {
       CopyText(lastName, 512, name);
       CopyText(lastData, 513, data);
     }
   }
   RegCloseKey(key);
-  char fallback[512];
-  if (RegReadString(root, RunKeyPathOf(code), "", fallback, sizeof fallback) > 0) Add("(Default)", fallback, "", "", code, 0);
+  if (hasDefault && fallback[0]) AddNamed("(Default)", fallback, "", "", code, 0, "");
 }
 
 // Version facts are read once per file and candidate: each read opens the file.
@@ -134,8 +164,7 @@ int ScanStartupPrograms(int pageMode) {
 }
 
 void ScanRunKeys() {
-  RegMasks saved = SaveRegMasks();
-  RegReadAccess = kKeyRead64;
+  RegView64 view;
   static char lastName[512], lastData[513];
   lastName[0] = lastData[0] = 0;
   int roots = RunningOnWow64 ? 3 : 2;
@@ -145,7 +174,6 @@ void ScanRunKeys() {
       ScanRunKey(RunRootOf(code), code, lastName, lastData);
     }
   }
-  RestoreRegMasks(saved);
 }
 
 void ScanStartupFolders() {
@@ -172,14 +200,14 @@ int AddFolderEntry(const char* entry, DWORD attributes, int flag) {
     if (ResolveShortcut(path, target, description) == S_FALSE) return 0;
     CopyText(title, description);
     if (!title[0]) ProgramTitle(target, title);
-    Add(title, target, path, "", 200, flag);
+    if (Add(title, target, path, "", 200, flag)) KeepTitleAsName();
   } else if (lstrcmpiA(kind, "exe") == 0) {
     ProgramTitle(path, title);
-    Add(title, path, path, "", 200, flag);
+    if (Add(title, path, path, "", 200, flag)) KeepTitleAsName();
   } else if (lstrcmpiA(kind, "ini") == 0) {
     // desktop.ini and the like start nothing.
   } else {
-    Add("", path, "", "", 200, 0);
+    if (Add("", path, "", "", 200, 0)) KeepTitleAsName();
   }
   return 0;
 }
@@ -246,9 +274,9 @@ void ScanWinIni() {
     const char* key;
     int code;
   } kLines[] = {{"run", 101}, {"load", 100}};
+  static char text[kWinIniListCapacity];
   for (const auto& line : kLines) {
-    char text[512];
-    GetProfileStringA("windows", line.key, "", text, sizeof text);
+    WinIniReadList(line.key, text, sizeof text);  // the whole line (its first part if it is longer still)
     char* piece = text;
     while (piece) {
       char* end = strchr(piece, ';');
@@ -259,7 +287,7 @@ void ScanWinIni() {
         if (FileExists(probe)) {
           GetVersionFields(piece, &scanFields);
           const char* product = scanFields.field[VF_ProductName];
-          Add(product[0] ? product : line.key, piece, "", "", line.code, 0);
+          if (Add(product[0] ? product : line.key, piece, "", "", line.code, 0)) KeepTitleAsName();
         }
       }
       piece = end ? end + 1 : nullptr;
@@ -267,26 +295,36 @@ void ScanWinIni() {
   }
 }
 
-void ScanDisabledItems() {
-  RegMasks saved = SaveRegMasks();
-  RegReadAccess = KEY_READ;  // the stores live in the default view
-  for (int s = 0; s < 9; ++s) {
-    char path[128];
-    FormatText(path, sizeof path, "%s\\%s", kDisabledRoot, kDisabledStores[s]);
-    HKEY key = RegOpenForReading(HKEY_LOCAL_MACHINE, path);
-    if (!key) continue;
-    for (DWORD index = 0;; ++index) {
-      char name[256];
-      char data[257];
-      LONG rc = RegValueAt(key, index, name, sizeof name, (BYTE*)data, sizeof data - 1, nullptr, nullptr);
-      if (rc == ERROR_NO_MORE_ITEMS) break;
-      if (rc != ERROR_SUCCESS || !name[0]) continue;
-      int code = ReadDisabledMarker(name);
-      if (code > 0) Add(name, data, "", "", code, 0);
-    }
-    RegCloseKey(key);
+// Lists the values of a disabled store that have their marker, each whole (a value as long as the
+// live keys allow comes back into the list as it went out).
+void ScanStore(const char* store) {
+  HKEY key = RegOpenForReading(HKEY_LOCAL_MACHINE, store);
+  if (!key) return;
+  static char name[kRegNameCapacity];
+  RegValueCopy value;
+  for (DWORD index = 0;; ++index) {
+    LONG rc = RegWholeValueAt(key, index, name, &value);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS) continue;
+    const char* marker = MarkerNameOf(name);
+    int code = marker ? ReadDisabledMarker(marker) : 0;
+    if (code <= 0 || DisabledStoreOf(code) == nullptr || lstrcmpiA(DisabledStoreOf(code), store) != 0) continue;
+    char data[513];
+    DataText(&value, data);
+    AddNamed(name[0] ? name : "(Default)", data, "", "", code, 0, name);
   }
-  RestoreRegMasks(saved);
+  RegCloseKey(key);
+}
+
+void ScanDisabledItems() {
+  {
+    DefaultRegView view;  // the stores live in the default view
+    for (int s = 0; s < 9; ++s) {
+      char path[128];
+      FormatText(path, sizeof path, "%s\\%s", kDisabledRoot, kDisabledStores[s]);
+      ScanStore(path);
+    }
+  }
   char folder[260];
   if (DisabledFilesFolder(folder, 0)) WalkFolder(folder, AddFolderEntry, 0, 0);
 }
@@ -320,11 +358,8 @@ int ShellProgram(const char* value, char* out) {
 }
 
 static int ReadWinlogonValue(const char* name, char* value) {
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
-  int n = (int)RegReadString(HKEY_LOCAL_MACHINE, kWinlogon, name, value, 260);
-  RestoreRegMasks(saved);
-  return n;
+  RegView64 view;
+  return (int)RegReadString(HKEY_LOCAL_MACHINE, kWinlogon, name, value, 260);
 }
 
 int ReadWinlogonUserinit(char* out) {
@@ -349,26 +384,29 @@ int LooksLikeFileName(const char* text) {
 }
 
 void ScanAdvancedLocations() {
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
+  RegView64 view;
   ScanClassValues("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad", 252);
   ScanClassValues("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler", 253);
   ScanClassValues("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks", 254);
 
-  char list[256];
-  RegReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_Dlls", list,
-                sizeof list);
-  for (char* piece = list; piece;) {
-    char* end = strpbrk(piece, ", ");
-    if (end) *end = 0;
-    if (piece[0]) {
-      GetVersionFields(piece, &scanFields);
-      char product[260], company[260];
-      CopyText(product, scanFields.field[VF_ProductName]);
-      CopyText(company, scanFields.field[VF_CompanyName]);
-      AddAdvanced(product, piece, company, 255);
+  // The whole AppInit list, however long.
+  RegValueCopy list;
+  if (RegReadWhole(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_Dlls",
+                   &list) &&
+      (list.type == REG_SZ || list.type == REG_EXPAND_SZ)) {
+    char* text = (char*)list.data;
+    for (char* piece = text; piece;) {
+      char* end = strpbrk(piece, ", ");
+      if (end) *end = 0;
+      if (piece[0] && strlen(piece) < 260) {
+        GetVersionFields(piece, &scanFields);
+        char product[260], company[260];
+        CopyText(product, scanFields.field[VF_ProductName]);
+        CopyText(company, scanFields.field[VF_CompanyName]);
+        AddAdvanced(product, piece, company, 255);
+      }
+      piece = end ? end + 1 : nullptr;
     }
-    piece = end ? end + 1 : nullptr;
   }
 
   const char* notify = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
@@ -383,9 +421,13 @@ void ScanAdvancedLocations() {
       GetVersionFields(dll, &scanFields);
       char description[260];
       CopyText(description, scanFields.field[VF_FileDescription]);
+      int before = StartupItemCount;
       AddAdvanced(name, dll, description, 256);
+      if (StartupItemCount > before) SetItemValueName(StartupItemCount - 1, name);
     }
     RegCloseKey(key);
   }
-  RestoreRegMasks(saved);
+  // Disabled packages have no DllName: they are listed from their store.
+  DefaultRegView own;
+  ScanStore(DisabledStoreOf(256));
 }

@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 #include <shlobj.h>
-#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "platform/file_facts.h"
@@ -12,55 +12,24 @@
 #include "platform/text.h"
 #include "records/history.h"
 #include "records/net_reports.h"
+#include "records/reg_export.h"
 #include "startup/items.h"
-#include "startup/scan.h"
 
 const char kKnownRunList[] = "Software\\Orvenn Studios\\Vandrelix\\Run";
 
 namespace {
 
-const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const char kNotify[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
-const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
 const char kTaskScheduler[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
 const char kExecuteHooks[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// Registry views: live startup places are seen as 64-bit Windows sees them; the product's own keys
-// stay in the default view. Each object puts the caller's masks back when it ends.
-struct ViewScope {
-  RegMasks saved = SaveRegMasks();
-  ~ViewScope() { RestoreRegMasks(saved); }
-};
-void UseLiveView() {
-  RegReadAccess = kKeyRead64;
-  RegWriteAccess = kKeyWrite64;
-}
-void UseOwnView() {
-  RegReadAccess = KEY_READ;
-  RegWriteAccess = KEY_ALL_ACCESS;
-}
-
-struct RawValue {
-  BYTE data[4096];
-  DWORD size;
-  DWORD type;
-};
-
-int ReadValue(HKEY root, const char* key, const char* name, RawValue* value) {
-  value->type = 0;
-  value->size = RegReadRaw(root, key, name, value->data, sizeof value->data - 2, &value->type);
-  value->data[value->size] = value->data[value->size + 1] = 0;
-  return value->size > 0;
-}
-
-int MarkerPresent(const char* name) {
-  ViewScope scope;
-  UseOwnView();
-  char text[256];
-  return RegReadString(HKEY_LOCAL_MACHINE, kDisabledRoot, name, text, sizeof text) > 0;
-}
+// The lines of a backup block that carry no registry data (comments to regedit): a kept file and
+// where it goes back, and a list entry exactly as it was written.
+const char kKeptFile[] = "; Kept file: ";
+const char kPutBackAs[] = "; Put back as: ";
+const char kEntryText[] = "; Entry: ";
 
 void WriteKnown(const char* name, int code) {
   char text[16];
@@ -68,80 +37,168 @@ void WriteKnown(const char* name, int code) {
   RegWriteString(HKEY_CURRENT_USER, kKnownRunList, name, text);
 }
 
-// The piece of a win.ini list that an item's display text came from (the item keeps a long,
-// unquoted form of it). Returns 1 with the piece as written.
-int FindWinIniPiece(const char* key, const char* data, char* piece) {
-  char list[1024];
-  GetProfileStringA("windows", key, "", list, sizeof list);
+void NotifyKey(const char* name, char* out) { FormatText(out, 400, "%s\\%s", kNotify, name); }
+
+int Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// A full path (a drive or a share), never a bare name that would be looked for elsewhere.
+int IsFullPath(const char* path) {
+  return (path[0] && path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\');
+}
+
+int StartsWith(const char* text, const char* start) { return strncmp(text, start, strlen(start)) == 0; }
+
+int EndsWithNoCase(const char* text, const char* end) {
+  size_t n = strlen(text), m = strlen(end);
+  return n >= m && lstrcmpiA(text + n - m, end) == 0;
+}
+
+// Text of a registry value as a history line can hold it.
+void ValueText(const RegValueCopy* value, const char* fallback, char* out) {
+  if (value->size && (value->type == REG_SZ || value->type == REG_EXPAND_SZ)) {
+    CopyText(out, 260, (const char*)value->data);
+  } else {
+    CopyText(out, 260, fallback);
+  }
+}
+
+// ---- Run-family values ----
+
+int DisableRunValue(const char* name, int code) {
+  const char* store = DisabledStoreOf(code);
+  const char* marker = MarkerNameOf(name);
+  if (!store || !marker) return 0;
+  HKEY root = RunRootOf(code);
+  const char* live = RunKeyPathOf(code);
+  RegValueCopy value, parked;
+  {
+    RegView64 view;
+    if (!RegReadWhole(root, live, name, &value)) return 0;  // nothing there by that name: nothing is made up
+  }
+  DefaultRegView own;
+  // Another value parked under this name stays as it is (the same value, left by a move cut short, may be
+  // written over).
+  if (RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked) && !RegSameValue(&parked, &value)) return 0;
+  RegEnsureKey(HKEY_LOCAL_MACHINE, store);
+  if (!RegWriteRaw(HKEY_LOCAL_MACHINE, store, name, value.type, value.data, value.size)) return 0;
+  // The marker before the live value goes, so the parked copy is never without it.
+  if (!WriteDisabledMarker(marker, code)) {
+    RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+    return 0;
+  }
+  int gone;
+  {
+    RegView64 view;
+    gone = (int)RegEraseValue(root, live, name);
+  }
+  if (!gone) {
+    DeleteDisabledMarker(marker);
+    RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+  }
+  return gone;
+}
+
+int EnableRunValue(const char* name, int code) {
+  const char* store = DisabledStoreOf(code);
+  const char* marker = MarkerNameOf(name);
+  if (!store || !marker) return 0;
+  HKEY root = RunRootOf(code);
+  const char* live = RunKeyPathOf(code);
+  RegValueCopy parked, present;
+  {
+    DefaultRegView own;
+    if (!RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked)) return 0;
+  }
+  {
+    RegView64 view;
+    if (RegReadWhole(root, live, name, &present)) {
+      if (!RegSameValue(&present, &parked)) return 0;  // another value has taken the place: keep both
+    } else if (!RegWriteRaw(root, live, name, parked.type, parked.data, parked.size)) {
+      return 0;  // the parked copy stays when it cannot go back
+    }
+  }
+  DeleteDisabledMarker(marker);
+  DefaultRegView own;
+  RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+  return 1;
+}
+
+// ---- win.ini lists ----
+
+const char* WinIniKey(int code) { return code == 100 ? "load" : "run"; }
+
+// Calls `piece` for each non-empty piece of a win.ini list until it returns nonzero; returns that.
+template <typename Fn> int FindInWinIni(const char* key, Fn piece) {
+  static char list[kWinIniListCapacity];
+  if (!WinIniReadList(key, list, sizeof list)) return 0;
   for (char* part = list; part;) {
     char* end = strchr(part, ';');
     if (end) *end = 0;
-    if (part[0]) {
-      char plain[260], longForm[260];
-      StripQuotes(part, plain);
-      LongPathOf(longForm, plain);
-      if (lstrcmpiA(part, data) == 0 || lstrcmpiA(plain, data) == 0 || lstrcmpiA(longForm, data) == 0) {
-        CopyText(piece, 260, part);
-        return 1;
-      }
-    }
+    if (part[0] && strlen(part) < 260 && piece(part)) return 1;
     part = end ? end + 1 : nullptr;
   }
-  CopyText(piece, 260, data);
   return 0;
 }
 
-int ToggleRunValue(const char* name, const char* data, int code, int enable) {
-  ViewScope scope;
-  const char* live = RunKeyPathOf(code);
-  HKEY root = RunRootOf(code);
-  const char* store = DisabledStoreOf(code);
-  if (!store) return 0;
-  static RawValue value;
-  if (enable) {
-    UseOwnView();
-    int stored = ReadValue(HKEY_LOCAL_MACHINE, store, name, &value);
-    UseLiveView();
-    DWORD written = stored ? RegWriteRaw(root, live, name, value.type, value.data, value.size)
-                           : RegWriteString(root, live, name, data);
-    if (!written) return 0;  // keep the disabled copy when it cannot go back
-    UseOwnView();
-    RegRemoveValue(HKEY_LOCAL_MACHINE, store, name);
-    return (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
-  }
-  UseLiveView();
-  int found = ReadValue(root, live, name, &value);
-  UseOwnView();
-  RegEnsureKey(HKEY_LOCAL_MACHINE, store);
-  DWORD kept = found ? RegWriteRaw(HKEY_LOCAL_MACHINE, store, name, value.type, value.data, value.size)
-                     : RegWriteString(HKEY_LOCAL_MACHINE, store, name, data);
-  if (!kept) return 0;  // never delete what could not be put away
-  UseLiveView();
-  RegRemoveValue(root, live, name);
-  return WriteDisabledMarker(name, code);
+// The piece of a win.ini list that an item's display text came from (the item keeps a long,
+// unquoted form of it). 1 with the piece as written.
+int FindWinIniPiece(const char* key, const char* data, char* piece) {
+  return FindInWinIni(key, [&](const char* part) {
+    char plain[260], longForm[260];
+    StripQuotes(part, plain);
+    LongPathOf(longForm, plain);
+    if (lstrcmpiA(part, data) != 0 && lstrcmpiA(plain, data) != 0 && lstrcmpiA(longForm, data) != 0) return 0;
+    CopyText(piece, 260, part);
+    return 1;
+  });
 }
 
-int ToggleWinIni(const char* name, const char* data, int code, int enable) {
-  const char* key = code == 100 ? "load" : "run";
+int WinIniHasPiece(const char* key, const char* piece) {
+  return FindInWinIni(key, [&](const char* part) { return lstrcmpiA(part, piece) == 0; });
+}
+
+// A parked win.ini piece (a REG_SZ of the store).
+int ParkedPiece(const char* store, const char* name, char* out) {
+  DefaultRegView own;
+  RegValueCopy value;
+  if (!RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &value) || value.type != REG_SZ || value.size > 260) return 0;
+  return CopyText(out, 260, (const char*)value.data) > 0;
+}
+
+int DisableWinIni(const char* name, const char* data, int code) {
+  const char* key = WinIniKey(code);
   const char* store = DisabledStoreOf(code);
-  ViewScope scope;
-  UseOwnView();
-  if (enable) {
-    char piece[260];
-    if (!RegReadString(HKEY_LOCAL_MACHINE, store, name, piece, sizeof piece)) CopyText(piece, data);
-    WinIniAppendEntry(key, piece);
-    DeleteDisabledMarker(name);
-    RegRemoveValue(HKEY_LOCAL_MACHINE, store, name);
-    return 1;
-  }
-  char piece[260];
-  FindWinIniPiece(key, data, piece);
+  char piece[260], parked[260];
+  if (!FindWinIniPiece(key, data, piece)) return 0;
+  if (ParkedPiece(store, name, parked) && strcmp(parked, piece) != 0) return 0;
+  DefaultRegView own;
   RegEnsureKey(HKEY_LOCAL_MACHINE, store);
   if (!RegWriteString(HKEY_LOCAL_MACHINE, store, name, piece)) return 0;
-  WinIniRemoveEntry(key, piece);
-  WriteDisabledMarker(name, code);
+  if (!WriteDisabledMarker(name, code)) {
+    RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+    return 0;
+  }
+  if (!WinIniRemoveEntry(key, piece)) {
+    DeleteDisabledMarker(name);
+    RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+    return 0;
+  }
   return 1;
 }
+
+int EnableWinIni(const char* name, int code) {
+  const char* key = WinIniKey(code);
+  const char* store = DisabledStoreOf(code);
+  char piece[260];
+  if (!ParkedPiece(store, name, piece)) return 0;
+  if (!WinIniHasPiece(key, piece) && !WinIniAppendEntry(key, piece)) return 0;
+  DeleteDisabledMarker(name);
+  DefaultRegView own;
+  RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+  return 1;
+}
+
+// ---- Startup-folder files ----
 
 int StartupFolder(char* out) {
   if (RegReadString(HKEY_CURRENT_USER, kShellFolders, "Startup", out, 260)) return 1;
@@ -149,59 +206,221 @@ int StartupFolder(char* out) {
   return RegReadString(HKEY_LOCAL_MACHINE, kShellFolders, "Common Startup", out, 260) > 0;
 }
 
-int ToggleFolderFile(const char* name, const char* data, const char* command, int enable) {
+// The parked place of a Startup-folder entry's file, and its name.
+int ParkedFile(const char* file, char* fileName, char* parked) {
+  char disabled[260];
+  if (!FileNameOf(file, fileName) || !DisabledFilesFolder(disabled, 1)) return 0;
+  FormatText(parked, 520, "%s\\%s", disabled, fileName);
+  return 1;
+}
+
+int DisableFolderFile(const char* name, const char* data, const char* command) {
   // A plain file (a .pif and the like) has no command: the file itself is the entry.
   const char* file = command[0] ? command : data;
-  char fileName[260];
-  if (!FileNameOf(file, fileName)) return 0;
-  char disabled[260];
-  if (!DisabledFilesFolder(disabled, 1)) return 0;
-  char parked[520];
-  FormatText(parked, sizeof parked, "%s\\%s", disabled, fileName);
-  if (enable) {
-    char folder[260];
-    if (!StartupFolder(folder)) return 0;
-    char back[520];
-    FormatText(back, sizeof back, "%s\\%s", folder, fileName);
-    if (!MoveFileA(parked, back)) return 0;
+  char fileName[260], parked[520];
+  if (!ParkedFile(file, fileName, parked)) return 0;
+  // Parked already, but its marker was never written (a move cut short): the marker completes it.
+  if (lstrcmpiA(file, parked) == 0) return WriteDisabledMarker(name, 200);
+  if (!WriteDisabledMarker(name, 200)) return 0;
+  if (!MoveFileA(file, parked)) {  // a file of that name already parked stays untouched
     DeleteDisabledMarker(name);
-    return 1;
+    return 0;
   }
-  if (!MoveFileA(file, parked)) return 0;  // a file of that name already parked stays untouched
-  WriteDisabledMarker(name, 200);
   return 1;
 }
 
-int ToggleNotify(const char* name, const char* data, int enable) {
+int EnableFolderFile(const char* name, const char* data, const char* command) {
+  const char* file = command[0] ? command : data;
+  char fileName[260], parked[520], folder[260], back[520];
+  if (!ParkedFile(file, fileName, parked) || !StartupFolder(folder)) return 0;
+  FormatText(back, sizeof back, "%s\\%s", folder, fileName);
+  if (!MoveFileA(parked, back)) {
+    // Back in place already and only the marker left: that finishes the enable.
+    if (!Exists(parked) && Exists(back)) return DeleteDisabledMarker(name);
+    return 0;
+  }
+  DeleteDisabledMarker(name);
+  return 1;
+}
+
+// ---- Winlogon Notify packages ----
+
+int DisableNotify(const char* name) {
+  char key[400];
+  NotifyKey(name, key);
   const char* store = DisabledStoreOf(256);
-  ViewScope scope;
-  UseOwnView();
-  if (enable) {
-    EnableNotifyEntry(name);
-    DeleteDisabledMarker(name);
-    return (int)RegRemoveValue(HKEY_LOCAL_MACHINE, store, name);
+  RegValueCopy dll, parked;
+  {
+    RegView64 view;
+    if (!RegReadWhole(HKEY_LOCAL_MACHINE, key, "DllName", &dll) || dll.size == 0 || !dll.data[0]) return 0;
   }
+  DefaultRegView own;
+  if (RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked) && !RegSameValue(&parked, &dll)) return 0;
   RegEnsureKey(HKEY_LOCAL_MACHINE, store);
-  RegWriteString(HKEY_LOCAL_MACHINE, store, name, data);
-  WriteDisabledMarker(name, 256);
-  WriteKnown(data, 256);
-  DisableNotifyEntry(name);
+  if (!RegWriteRaw(HKEY_LOCAL_MACHINE, store, name, dll.type, dll.data, dll.size)) return 0;
+  if (!WriteDisabledMarker(name, 256)) {
+    RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+    return 0;
+  }
+  if (!DisableNotifyEntry(name)) {
+    DeleteDisabledMarker(name);
+    RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+    return 0;
+  }
+  WriteKnown((const char*)dll.data, 256);
   return 1;
 }
 
-// Text of a registry value as a history line can hold it (what a restore writes back).
-void ValueText(const RawValue& value, const char* fallback, char* out) {
-  if (value.size && (value.type == REG_SZ || value.type == REG_EXPAND_SZ)) {
-    CopyText(out, 260, (const char*)value.data);
-  } else {
-    CopyText(out, 260, fallback);
+int EnableNotify(const char* name) {
+  char key[400];
+  NotifyKey(name, key);
+  const char* store = DisabledStoreOf(256);
+  if (!EnableNotifyEntry(name)) {
+    // No OldName to move back: the parked copy gives DllName back, unless the entry has another one now.
+    RegValueCopy parked, dll;
+    {
+      DefaultRegView own;
+      if (!RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked)) return 0;
+    }
+    RegView64 view;
+    if (RegReadWhole(HKEY_LOCAL_MACHINE, key, "DllName", &dll) && dll.size > 1) {
+      if (!RegSameValue(&dll, &parked)) return 0;
+    } else if (!RegEnsureKeyInView(HKEY_LOCAL_MACHINE, key) ||
+               !RegWriteRaw(HKEY_LOCAL_MACHINE, key, "DllName", parked.type, parked.data, parked.size)) {
+      return 0;
+    }
   }
+  DeleteDisabledMarker(name);
+  DefaultRegView own;
+  RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
+  return 1;
+}
+
+// ---- Removal ----
+
+// One removal, one record: the backup is kept before anything is deleted, and the history line is
+// written only once the entry is gone. The product's own entries leave no record.
+struct Removal {
+  HistoryEntry entry;
+  int own = 0;
+  int recording = 0;
+  RegText block;
+};
+
+void BeginRemoval(Removal* r, const char* name, const char* text, const char* data, const char* command, int code,
+                  int action) {
+  r->own = ContainsNoCase(text, "Vandrelix") || ContainsNoCase(data, "Vandrelix");
+  r->recording = !r->own && PrepareHistoryEvent(name, text, command, code, action, &r->entry);
+}
+
+int KeepBackup(Removal* r) {
+  if (!r->recording || (r->block.length == 0 && !r->block.failed)) return 1;
+  if (r->block.failed) return 0;
+  return KeepRemovalBackup(&r->entry, r->block.text, r->block.length);
+}
+
+void FinishRemoval(Removal* r, const char* name, const char* text) {
+  if (r->recording) AppendHistoryEvent(&r->entry);
+  if (!r->own) ReportRemovalToCloud(name, text);
+}
+
+// Writes a key's values (and its subkeys') into a backup block in the current view. `asEnabled`: a
+// disabled Notify package is written as it was before it was disabled (DllName from OldName).
+int AppendKeyValues(RegText* block, HKEY root, const char* path, int asEnabled, int depth) {
+  if (depth > 16) return 0;
+  HKEY key = RegOpenForReading(root, path);
+  if (!key) return 0;
+  int ok = WriteRegKeyLine(block, root, path);
+  RegValueCopy oldName, value;
+  int haveOld = asEnabled && RegReadWhole(root, path, "OldName", &oldName) && oldName.size > 1;
+  static char name[kRegNameCapacity];
+  for (DWORD index = 0; ok; ++index) {
+    LONG rc = RegWholeValueAt(key, index, name, &value);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS) {
+      ok = 0;
+      break;
+    }
+    if (haveOld && lstrcmpiA(name, "OldName") == 0) continue;
+    const RegValueCopy* written = haveOld && lstrcmpiA(name, "DllName") == 0 ? &oldName : &value;
+    ok = WriteRegValue(block, name, written->type, written->data, written->size);
+  }
+  for (DWORD index = 0; ok; ++index) {
+    char sub[256], child[1024];
+    if (RegSubkeyAt(key, index, sub, sizeof sub) != ERROR_SUCCESS) break;
+    FormatText(child, sizeof child, "%s\\%s", path, sub);
+    ok = AppendKeyValues(block, root, child, 0, depth + 1);
+  }
+  RegCloseKey(key);
+  return ok;
+}
+
+int RemoveRunValue(const char* name, const char* data, const char* command, int code) {
+  const char* marker = MarkerNameOf(name);
+  const char* store = DisabledStoreOf(code);
+  int parked = marker && store && ReadDisabledMarker(marker) == code;
+  HKEY root = parked ? HKEY_LOCAL_MACHINE : RunRootOf(code);
+  const char* key = parked ? store : RunKeyPathOf(code);
+  RegValueCopy value;
+  {
+    RegViewGuard view(!parked);
+    if (!RegReadWhole(root, key, name, &value)) return 0;
+  }
+  char text[260];
+  ValueText(&value, data, text);
+  Removal r;
+  BeginRemoval(&r, name, text, data, command, code, 0);
+  // The copy names the live key, so a restore (or a double-click on the file) brings it back enabled.
+  if (r.recording && !(WriteRegKeyLine(&r.block, RunRootOf(code), RunKeyPathOf(code)) &&
+                       WriteRegValue(&r.block, name, value.type, value.data, value.size)))
+    return 0;
+  if (!KeepBackup(&r)) return 0;
+  {
+    RegViewGuard view(!parked);
+    if (!RegEraseValue(root, key, name)) return 0;
+  }
+  if (parked) DeleteDisabledMarker(marker);
+  FinishRemoval(&r, name, text);
+  return 1;
+}
+
+int RemoveWinIniEntry(const char* name, const char* data, const char* command, int code) {
+  const char* key = WinIniKey(code);
+  const char* store = DisabledStoreOf(code);
+  char piece[260];
+  int parked = name[0] && ReadDisabledMarker(name) == code;
+  if (parked ? !ParkedPiece(store, name, piece) : !FindWinIniPiece(key, data, piece)) return 0;
+  Removal r;
+  BeginRemoval(&r, name, piece, data, command, code, 0);
+  if (parked) {
+    DefaultRegView own;
+    if (!RegEraseValue(HKEY_LOCAL_MACHINE, store, name)) return 0;
+    DeleteDisabledMarker(name);
+    if (WinIniHasPiece(key, piece)) WinIniRemoveEntry(key, piece);
+  } else if (!WinIniRemoveEntry(key, piece)) {
+    return 0;
+  }
+  FinishRemoval(&r, name, piece);
+  return 1;
+}
+
+// Where a removed file is kept: the folder Removed beside the history, under its own name, or with a
+// number before it when that name is taken.
+int KeptFilePath(const char* fileName, char* out) {
+  char folder[260];
+  if (!RemovedFilesFolder(folder, 1)) return 0;
+  FormatText(out, 520, "%s\\%s", folder, fileName);
+  for (int n = 2; Exists(out); ++n) {
+    if (n > 9999) return 0;
+    FormatText(out, 520, "%s\\%d %s", folder, n, fileName);
+  }
+  return 1;
 }
 
 // The program and arguments of a shortcut, as one command line for the history.
 void ShortcutCommandLine(const char* link, char* out) {
   out[0] = 0;
-  CoInitialize(nullptr);
+  HRESULT init = CoInitialize(nullptr);
   IShellLinkA* shellLink = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shellLink))) {
     IPersistFile* file = nullptr;
@@ -220,7 +439,163 @@ void ShortcutCommandLine(const char* link, char* out) {
     if (file) file->Release();
     shellLink->Release();
   }
-  CoUninitialize();
+  if (SUCCEEDED(init)) CoUninitialize();
+}
+
+int RemoveFolderFile(const char* name, const char* data, const char* command) {
+  // The entry's own file: the shortcut or program in `command`, else (no command) the plain file itself.
+  const char* file = command[0] ? command : data;
+  if (!IsFullPath(file) || !Exists(file)) return 0;
+  char fileName[260], disabled[260], target[520], kept[520];
+  if (!FileNameOf(file, fileName) || !DisabledFilesFolder(disabled, 0)) return 0;
+  char folder[260];
+  CopyText(folder, file);
+  folder[FileNamePos(folder) > 0 ? FileNamePos(folder) - 1 : 0] = 0;
+  if (lstrcmpiA(folder, disabled) == 0) {
+    // A disabled file goes back enabled, into the Startup folder an enable would use.
+    char startup[260];
+    if (!StartupFolder(startup)) return 0;
+    FormatText(target, sizeof target, "%s\\%s", startup, fileName);
+  } else {
+    CopyText(target, file);
+  }
+  if (!KeptFilePath(fileName, kept)) return 0;
+  char text[260];
+  CopyText(text, data);
+  if (EndsWithNoCase(file, ".lnk")) {
+    char line[260];
+    ShortcutCommandLine(file, line);
+    if (line[0]) CopyText(text, line);
+  }
+  Removal r;
+  BeginRemoval(&r, name, text, data, command, 200, 0);
+  if (r.recording) {
+    AppendRegText(&r.block, kKeptFile);
+    AppendRegText(&r.block, kept);
+    AppendRegText(&r.block, "\r\n");
+    AppendRegText(&r.block, kPutBackAs);
+    AppendRegText(&r.block, target);
+    AppendRegText(&r.block, "\r\n");
+  }
+  if (!KeepBackup(&r)) return 0;
+  // Kept, never deleted: the file goes whole into the folder beside the history.
+  if (!MoveFileA(file, kept)) return 0;
+  if (name[0] && ReadDisabledMarker(name) == 200) DeleteDisabledMarker(name);
+  FinishRemoval(&r, name, text);
+  return 1;
+}
+
+int RemoveNotifyEntry(const char* name, const char* data, const char* command) {
+  if (!name[0]) return 0;
+  char key[400];
+  NotifyKey(name, key);
+  {
+    RegView64 view;
+    HKEY open = RegOpenForReading(HKEY_LOCAL_MACHINE, key);
+    if (!open) return 0;
+    RegCloseKey(open);
+  }
+  int parked = ReadDisabledMarker(name) == 256;
+  Removal r;
+  BeginRemoval(&r, name, data, data, command, 256, 0);
+  if (r.recording) {
+    RegView64 view;
+    if (!AppendKeyValues(&r.block, HKEY_LOCAL_MACHINE, key, parked, 0)) return 0;
+  }
+  if (!KeepBackup(&r)) return 0;
+  {
+    RegView64 view;
+    if (!RegRemoveKeyTree(HKEY_LOCAL_MACHINE, key)) return 0;
+  }
+  if (parked) {
+    DeleteDisabledMarker(name);
+    DefaultRegView own;
+    RegEraseValue(HKEY_LOCAL_MACHINE, DisabledStoreOf(256), name);
+  }
+  FinishRemoval(&r, name, data);
+  return 1;
+}
+
+// ---- Restore ----
+
+// A removed entry from its backup block: 1 put back, 0 refused, -1 when the block holds nothing for it.
+int RestoreFromBackup(const char* name, int code, const char* block) {
+  size_t length = strlen(block);
+  RegText line, path;
+  char kept[520] = "", target[520] = "", entry[260] = "";
+  int values = 0, foreign = 0;
+  RegValueRecord value;
+  char notifyKey[400];
+  NotifyKey(name, notifyKey);
+  size_t notifyLength = strlen(notifyKey);
+  for (size_t pos = 0; NextRegLine(block, length, &pos, &line);) {
+    HKEY root;
+    if (StartsWith(line.text, kKeptFile)) {
+      CopyText(kept, line.text + strlen(kKeptFile));
+    } else if (StartsWith(line.text, kPutBackAs)) {
+      CopyText(target, line.text + strlen(kPutBackAs));
+    } else if (StartsWith(line.text, kEntryText)) {
+      CopyText(entry, line.text + strlen(kEntryText));
+    } else if (ParseRegKeyLine(line.text, &root, &path)) {
+      // Only this entry's own key (and, for a Notify package, the keys below it) may be written.
+      if (IsRunFamilyCode(code)) {
+        foreign |= root != RunRootOf(code) || lstrcmpiA(path.text, RunKeyPathOf(code)) != 0;
+      } else {
+        foreign |= code != 256 || root != HKEY_LOCAL_MACHINE || _strnicmp(path.text, notifyKey, notifyLength) != 0 ||
+                   (path.text[notifyLength] != 0 && path.text[notifyLength] != '\\');
+      }
+    } else if (ParseRegValueLine(line.text, &value)) {
+      ++values;
+    } else if (line.length && line.text[0] != ';') {
+      foreign = 1;
+    }
+  }
+  if (code == 200) {
+    if (!kept[0] || !target[0] || !Exists(kept)) return -1;
+    if (Exists(target)) return 0;  // never over a file that is there now
+    return MoveFileA(kept, target) ? 1 : 0;
+  }
+  if (code == 255) return entry[0] ? AddAppInitPiece(entry) : -1;
+  if (code == 100 || code == 101) {
+    if (!entry[0]) return -1;
+    return WinIniHasPiece(WinIniKey(code), entry) || WinIniAppendEntry(WinIniKey(code), entry);
+  }
+  if (foreign || values == 0 || (IsRunFamilyCode(code) && values != 1)) return -1;
+  if (!IsRunFamilyCode(code) && code != 256) return -1;
+
+  RegView64 view;
+  if (code == 256) {
+    RegValueCopy dll;
+    if (RegReadWhole(HKEY_LOCAL_MACHINE, notifyKey, "DllName", &dll) && dll.size > 1) return 0;  // one is there now
+  }
+  int ok = 1;
+  HKEY root = nullptr;
+  for (size_t pos = 0; ok && NextRegLine(block, length, &pos, &line);) {
+    if (ParseRegKeyLine(line.text, &root, &path)) {
+      ok = (int)RegEnsureKeyInView(root, path.text);
+    } else if (root && ParseRegValueLine(line.text, &value)) {
+      // A Run value of that name that is there now stays: it is the same one, or nothing is written.
+      RegValueCopy present;
+      if (IsRunFamilyCode(code) && RegReadWhole(root, path.text, value.name, &present)) {
+        ok = present.type == value.type && present.size == value.size && !memcmp(present.data, value.data, value.size);
+      } else {
+        ok = (int)RegWriteRaw(root, path.text, value.name, value.type, value.data, value.size);
+      }
+    }
+  }
+  return ok;
+}
+
+// A Notify package from its history line alone: back from OldName, or DllName from the line.
+int RestoreNotifyFromLine(const char* name, const char* dll) {
+  char key[400];
+  NotifyKey(name, key);
+  RegView64 view;
+  RegValueCopy present;
+  if (RegReadWhole(HKEY_LOCAL_MACHINE, key, "DllName", &present) && present.size > 1) return 0;
+  if (EnableNotifyEntry(name)) return 1;
+  if (!dll[0] || !RegEnsureKeyInView(HKEY_LOCAL_MACHINE, key)) return 0;
+  return (int)RegWriteString(HKEY_LOCAL_MACHINE, key, "DllName", dll);
 }
 
 }  // namespace
@@ -235,135 +610,132 @@ int DisabledFilesFolder(char* out, int create) {
 
 int ToggleStartupItem(const char* name, const char* data, const char* command, int code) {
   if (!name) return 0;
-  int enable = MarkerPresent(name);
+  if (!data) data = "";
+  if (!command) command = "";
+  int run = IsRunFamilyCode(code);
+  const char* marker = run ? MarkerNameOf(name) : name;
+  if (!marker || !marker[0]) return 0;
+  int existing = ReadDisabledMarker(marker);
   // The marker is shared by name: one that belongs to another place is not this entry's to use.
-  if (enable && ReadDisabledMarker(name) != code) return 0;
-  if (IsRunFamilyCode(code) && code != 26 && code != 27) return ToggleRunValue(name, data, code, enable);
-  if (code == 100 || code == 101) return ToggleWinIni(name, data, code, enable);
-  if (code == 200) return ToggleFolderFile(name, data, command ? command : "", enable);
-  if (code == 256) return ToggleNotify(name, data, enable);
+  if (existing && existing != code) return 0;
+  int enable = existing == code;
+  if (run) return enable ? EnableRunValue(name, code) : DisableRunValue(name, code);
+  if (code == 100 || code == 101) return enable ? EnableWinIni(name, code) : DisableWinIni(name, data, code);
+  if (code == 200) return enable ? EnableFolderFile(name, data, command) : DisableFolderFile(name, data, command);
+  if (code == 256) return enable ? EnableNotify(name) : DisableNotify(name);
   return 0;
 }
 
-void RedisableReturnedValue(const char* name, int code) {
+int RedisableReturnedValue(const char* name, int code) {
   const char* store = DisabledStoreOf(code);
-  if (!store) return;
-  ViewScope scope;
-  static RawValue value;
-  UseLiveView();
-  if (!ReadValue(RunRootOf(code), RunKeyPathOf(code), name, &value)) return;
-  UseOwnView();
-  RegEnsureKey(HKEY_LOCAL_MACHINE, store);
-  // The value as it came back replaces the older disabled copy.
-  if (!RegWriteRaw(HKEY_LOCAL_MACHINE, store, name, value.type, value.data, value.size)) return;
-  UseLiveView();
-  RegRemoveValue(RunRootOf(code), RunKeyPathOf(code), name);
-  WriteDisabledMarker(name, code);
+  if (!store || !MarkerNameOf(name)) return 0;
+  HKEY root = RunRootOf(code);
+  const char* live = RunKeyPathOf(code);
+  RegValueCopy value, parked;
+  {
+    RegView64 view;
+    if (!RegReadWhole(root, live, name, &value)) return 0;
+  }
+  {
+    DefaultRegView own;
+    if (RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked)) {
+      if (!RegSameValue(&parked, &value)) return 0;  // two different values: neither is thrown away
+    } else {
+      RegEnsureKey(HKEY_LOCAL_MACHINE, store);
+      if (!RegWriteRaw(HKEY_LOCAL_MACHINE, store, name, value.type, value.data, value.size)) return 0;
+    }
+  }
+  RegView64 view;
+  return (int)RegEraseValue(root, live, name);
 }
 
 int RemoveStartupItem(const char* name, const char* data, const char* command, int code) {
   if (code >= 250 && code <= 255) return RemoveAdvancedItem(MainWindow, name, data, command, code);
-  DWORD result = 0;
-  char original[260];
-  CopyText(original, data);
-  if (IsRunFamilyCode(code) && code != 26 && code != 27) {
-    ViewScope scope;
-    static RawValue value;
-    const char* store = DisabledStoreOf(code);
-    if (ReadDisabledMarker(name) == code) {
-      UseOwnView();
-      ReadValue(HKEY_LOCAL_MACHINE, store, name, &value);
-      ValueText(value, data, original);
-      result = RegRemoveValue(HKEY_LOCAL_MACHINE, store, name);
-      DeleteDisabledMarker(name);
-    } else {
-      UseLiveView();
-      ReadValue(RunRootOf(code), RunKeyPathOf(code), name, &value);
-      ValueText(value, data, original);
-      result = RegRemoveValue(RunRootOf(code), RunKeyPathOf(code), name);
-    }
+  if (!name) return 0;
+  if (!data) data = "";
+  if (!command) command = "";
+  int removed = 0;
+  if (IsRunFamilyCode(code)) {
+    removed = RemoveRunValue(name, data, command, code);
   } else if (code == 100 || code == 101) {
-    const char* key = code == 100 ? "load" : "run";
-    ViewScope scope;
-    UseOwnView();
-    if (ReadDisabledMarker(name) == code) {
-      RegReadString(HKEY_LOCAL_MACHINE, DisabledStoreOf(code), name, original, sizeof original);
-      DeleteDisabledMarker(name);
-      RegRemoveValue(HKEY_LOCAL_MACHINE, DisabledStoreOf(code), name);
-    } else {
-      FindWinIniPiece(key, data, original);
-    }
-    result = WinIniRemoveEntry(key, original);
+    removed = RemoveWinIniEntry(name, data, command, code);
   } else if (code == 200) {
-    if (ReadDisabledMarker(name) == 200) DeleteDisabledMarker(name);
-    char file[260];
-    CopyText(file, command ? command : "");
-    char probe[260];
-    CopyText(probe, file);
-    if (file[0] && FileExists(probe)) {
-      // A shortcut: remember what it started, then delete the link only, never its program.
-      if (lstrlenA(file) > 4 && lstrcmpiA(file + lstrlenA(file) - 4, ".lnk") == 0) {
-        char line[260];
-        ShortcutCommandLine(file, line);
-        if (line[0]) CopyText(original, line);
-      }
-      result = DeleteFileForced(file);
-    } else if (!file[0]) {
-      result = DeleteFileForced(data);
-    }
+    removed = RemoveFolderFile(name, data, command);
+  } else if (code == 256) {
+    removed = RemoveNotifyEntry(name, data, command);
   }
-  if (!ContainsNoCase(original, "Vandrelix") && !ContainsNoCase(data, "Vandrelix")) {
-    RecordHistoryEvent(name, original, command ? command : "", code, 0);
-    ReportRemovalToCloud(name, original);
+  if (removed) {
+    RegRemoveValue(HKEY_CURRENT_USER, kKnownRunList, data);
+    RegRemoveValue(HKEY_CURRENT_USER, kKnownRunList, name);
   }
-  RegRemoveValue(HKEY_CURRENT_USER, kKnownRunList, data);
-  RegRemoveValue(HKEY_CURRENT_USER, kKnownRunList, name);
-  return (int)result;
+  return removed;
 }
 
 int RemoveAdvancedItem(HWND owner, const char* title, const char* file, const char* command, int code) {
-  int action = -1;
-  if (code == 250) {
-    ResetWinlogonUserinit();
-    action = 21;
-  } else if (code == 251) {
-    ResetWinlogonShell();
-    action = 22;
-  } else if (code >= 252 && code <= 255) {
-    if (RemovalWarningDialog(owner, title, file) != IDYES) return 1;
-    RegRemoveValue(HKEY_CURRENT_USER, kKnownRunList, file);
-    ViewScope scope;
-    UseLiveView();
-    if (code == 252) {
-      RegRemoveValue(HKEY_LOCAL_MACHINE, kDelayLoad, title);
-      action = 24;
-    } else if (code == 253) {
-      RegRemoveValue(HKEY_LOCAL_MACHINE, kTaskScheduler, command);
-      action = 23;
-    } else if (code == 254) {
-      RegRemoveValue(HKEY_LOCAL_MACHINE, kExecuteHooks, command);
-      action = 25;
-    } else {
-      RemoveAppInitDll(file);
-      action = 0;
-    }
+  if (code == 250 || code == 251) {
+    if (code == 250) ResetWinlogonUserinit();
+    else ResetWinlogonShell();
+    RecordHistoryEvent(title, file, command, code, code == 250 ? 21 : 22);
+    return 1;
   }
-  if (action >= 0) RecordHistoryEvent(title, file, command, code, action);
+  if (code < 252 || code > 255) return 0;
+  if (RemovalWarningDialog(owner, title, file) != IDYES) return 0;
+  RegRemoveValue(HKEY_CURRENT_USER, kKnownRunList, file);
+  if (code == 255) {
+    // The DLL's piece as the list had it goes with the record, so a restore puts back exactly that.
+    char piece[260];
+    if (!AppInitPieceOf(file, piece)) return 0;
+    static HistoryEntry entry;
+    int recording = PrepareHistoryEvent(title, file, command, code, 0, &entry);
+    RegText block;
+    AppendRegText(&block, kEntryText);
+    AppendRegText(&block, piece);
+    AppendRegText(&block, "\r\n");
+    if (recording && (block.failed || !KeepRemovalBackup(&entry, block.text, block.length))) return 0;
+    if (!RemoveAppInitDll(file)) return 0;
+    if (recording) AppendHistoryEvent(&entry);
+    return 1;
+  }
+  DWORD removed;
+  {
+    RegView64 view;
+    if (code == 252) removed = RegRemoveValue(HKEY_LOCAL_MACHINE, kDelayLoad, title);
+    else removed = RegRemoveValue(HKEY_LOCAL_MACHINE, code == 253 ? kTaskScheduler : kExecuteHooks, command);
+  }
+  if (!removed) return 0;
+  RecordHistoryEvent(title, file, command, code, code == 252 ? 24 : code == 253 ? 23 : 25);
   return 1;
 }
 
+int RestoreRemovedEntry(const char* name, const char* data, const char* command, int code, const char* backup) {
+  if (!name || !data) return 0;
+  int result = backup ? RestoreFromBackup(name, code, backup) : -1;
+  if (result < 0) return RestoreStartupItem(name, data, command, code);
+  if (result > 0) WriteKnown(data, code);
+  return result;
+}
+
 int RestoreStartupItem(const char* name, const char* data, const char* command, int code) {
-  ViewScope scope;
+  if (!name || !data) return 0;
+  if (!command) command = "";
+  int done = 0;
   if (IsRunFamilyCode(code)) {
-    UseLiveView();
-    // A command that names environment variables is stored the way Windows expands it.
-    const char* first = strchr(data, '%');
-    DWORD type = (first && strchr(first + 1, '%')) ? REG_EXPAND_SZ : REG_SZ;
-    if (!RegWriteRaw(RunRootOf(code), RunKeyPathOf(code), name, type, (const BYTE*)data, (DWORD)strlen(data) + 1))
-      return 0;
+    // Only the line's text is known: it goes back as plain text, never over a value that is there now.
+    RegView64 view;
+    RegValueCopy present;
+    HKEY root = RunRootOf(code);
+    const char* key = RunKeyPathOf(code);
+    if (RegReadWhole(root, key, name, &present)) {
+      done = present.type == REG_SZ && strcmp((const char*)present.data, data) == 0;
+    } else {
+      done = RegEnsureKeyInView(root, key) &&
+             RegWriteRaw(root, key, name, REG_SZ, (const BYTE*)data, (DWORD)strlen(data) + 1);
+    }
   } else if (code == 100 || code == 101) {
-    WinIniAppendEntry(code == 100 ? "load" : "run", data);
+    done = WinIniHasPiece(WinIniKey(code), data) || WinIniAppendEntry(WinIniKey(code), data);
   } else if (code == 200) {
+    // A shortcut can be made anew from the line; a program file cannot, and no link takes its name.
+    if (!EndsWithNoCase(command, ".lnk") || Exists(command)) return 0;
     char target[260], arguments[260];
     if (data[0] == '"') {
       const char* close = strchr(data + 1, '"');
@@ -373,317 +745,19 @@ int RestoreStartupItem(const char* name, const char* data, const char* command, 
       CopyText(target, data);
       arguments[0] = 0;
     }
-    if (!command[0] || !CreateShortcut(command, target, arguments, name)) return 0;
+    done = CreateShortcut(command, target, arguments, name);
   } else if (code >= 252 && code <= 254) {
-    UseLiveView();
-    if (code == 252) RegWriteString(HKEY_LOCAL_MACHINE, kDelayLoad, name, command);
-    if (code == 253) RegWriteString(HKEY_LOCAL_MACHINE, kTaskScheduler, command, name);
-    if (code == 254) RegWriteString(HKEY_LOCAL_MACHINE, kExecuteHooks, command, name);
+    RegView64 view;
+    if (code == 252) done = (int)RegWriteString(HKEY_LOCAL_MACHINE, kDelayLoad, name, command);
+    if (code == 253) done = (int)RegWriteString(HKEY_LOCAL_MACHINE, kTaskScheduler, command, name);
+    if (code == 254) done = (int)RegWriteString(HKEY_LOCAL_MACHINE, kExecuteHooks, command, name);
   } else if (code == 255) {
-    AddAppInitDll(data);
+    done = AddAppInitDll(data);
   } else if (code == 256) {
-    EnableNotifyEntry(name);
-    return 0;
+    done = RestoreNotifyFromLine(name, data);
   } else {
     return 0;
   }
-  RestoreRegMasks(scope.saved);
-  WriteKnown(data, code);
-  return 1;
-}
-
-void DisableNotifyEntry(const char* name) {
-  ViewScope scope;
-  UseLiveView();
-  char key[400], dll[260];
-  FormatText(key, sizeof key, "%s\\%s", kNotify, name);
-  RegReadString(HKEY_LOCAL_MACHINE, key, "DLLName", dll, sizeof dll);
-  RegWriteString(HKEY_LOCAL_MACHINE, key, "OldName", dll);
-  RegWriteString(HKEY_LOCAL_MACHINE, key, "DLLName", "");
-}
-
-void EnableNotifyEntry(const char* name) {
-  ViewScope scope;
-  UseLiveView();
-  char key[400], dll[260];
-  FormatText(key, sizeof key, "%s\\%s", kNotify, name);
-  RegReadString(HKEY_LOCAL_MACHINE, key, "OldName", dll, sizeof dll);
-  RegWriteString(HKEY_LOCAL_MACHINE, key, "DLLName", dll);
-  RegWriteString(HKEY_LOCAL_MACHINE, key, "OldName", "");
-}
-
-void AppInitListWithout(const char* list, const char* path, char* out, size_t cap) {
-  out[0] = 0;
-  char pieces[64][256];
-  int count = 0;
-  for (const char* p = list; count < 64;) {
-    const char* end = strpbrk(p, ", ");
-    size_t n = end ? (size_t)(end - p) : strlen(p);
-    CopyTextN(pieces[count++], sizeof pieces[0], p, n);
-    if (!end) break;
-    p = end + 1;
-  }
-  if (count == 1 && !pieces[0][0]) return;  // an empty list stays empty
-  for (int i = 0; i < count; ++i) {
-    char longForm[260];
-    LongPathOf(longForm, pieces[i]);
-    bool removed = pieces[i][0] && (lstrcmpiA(longForm, path) == 0 || lstrcmpiA(pieces[i], path) == 0);
-    bool last = i == count - 1;
-    if (removed) {
-      size_t n = strlen(out);
-      if (last && n > 0 && out[n - 1] == ',') out[n - 1] = 0;
-      continue;
-    }
-    AppendText(out, cap, pieces[i]);
-    if (!last) AppendText(out, cap, ",");
-  }
-}
-
-void RemoveAppInitDll(const char* path) {
-  ViewScope scope;
-  UseLiveView();
-  char list[256], rebuilt[512];
-  RegReadString(HKEY_LOCAL_MACHINE, kWindowsKey, "AppInit_Dlls", list, sizeof list);
-  AppInitListWithout(list, path, rebuilt, sizeof rebuilt);
-  RegWriteString(HKEY_LOCAL_MACHINE, kWindowsKey, "AppInit_Dlls", rebuilt);
-}
-
-void AddAppInitDll(const char* path) {
-  ViewScope scope;
-  UseLiveView();
-  char list[256], brief[260];
-  RegReadString(HKEY_LOCAL_MACHINE, kWindowsKey, "AppInit_Dlls", list, sizeof list);
-  DWORD n = GetShortPathNameA(path, brief, sizeof brief);
-  if (n == 0 || n >= sizeof brief) CopyText(brief, path);
-  char rebuilt[600];
-  FormatText(rebuilt, sizeof rebuilt, "%s%s%s", list, list[0] ? "," : "", brief);
-  RegWriteString(HKEY_LOCAL_MACHINE, kWindowsKey, "AppInit_Dlls", rebuilt);
-}
-
-void ResetWinlogonUserinit() {
-  char system[MAX_PATH];
-  UINT n = GetSystemDirectoryA(system, sizeof system);
-  if (n == 0 || n >= sizeof system) return;
-  char value[300];
-  FormatText(value, sizeof value, "%s\\Userinit.exe,", system);
-  ViewScope scope;
-  UseLiveView();
-  RegWriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit", value);
-  UseOwnView();
-  RegWriteString(HKEY_LOCAL_MACHINE, kKnownRunList, value, "250");
-}
-
-void ResetWinlogonShell() {
-  ViewScope scope;
-  UseLiveView();
-  RegWriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "Explorer.exe");
-  UseOwnView();
-  RegWriteString(HKEY_LOCAL_MACHINE, kKnownRunList, "Explorer.exe", "251");
-}
-
-int ReregisterDll(const char* path) {
-  char command[300];
-  FormatText(command, sizeof command, "regsvr32 /s %s", path);
-  WinExec(command, SW_SHOW);
-  return 0;
-}
-
-void WininitWithDelete(const char* text, const char* shortPath, char* out, size_t cap) {
-  char line[300];
-  FormatText(line, sizeof line, "NUL=%s\r\n", shortPath);
-  const char* section = nullptr;
-  for (const char* p = text; *p; p = strchr(p, '\n') ? strchr(p, '\n') + 1 : p + strlen(p)) {
-    if (_strnicmp(p, "[rename]", 8) == 0) {
-      section = p;
-      break;
-    }
-  }
-  out[0] = 0;
-  if (!section) {
-    // No [rename] section yet: keep the file as it is and add one at its end.
-    AppendText(out, cap, text);
-    size_t n = strlen(out);
-    if (n && out[n - 1] != '\n') AppendText(out, cap, "\r\n");
-    AppendText(out, cap, "[rename]\r\n");
-    AppendText(out, cap, line);
-    return;
-  }
-  // The new line goes right below the section header; every other line stays as it was.
-  const char* after = strchr(section, '\n');
-  size_t head = after ? (size_t)(after + 1 - text) : strlen(text);
-  CopyTextN(out, cap, text, head);
-  if (!after) AppendText(out, cap, "\r\n");
-  AppendText(out, cap, line);
-  AppendText(out, cap, text + head);
-}
-
-int DeleteOnRestart(const char* path) {
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  if (IsNtPlatform()) {
-    if (!MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
-    ReportRemovalToCloud("", path);
-    return 1;
-  }
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, sizeof windows);
-  char file[MAX_PATH + 16];
-  FormatText(file, sizeof file, "%s\\wininit.ini", windows);
-  char brief[260];
-  DWORD n = GetShortPathNameA(path, brief, sizeof brief);
-  if (n == 0 || n >= sizeof brief) CopyText(brief, path);
-  static char text[16384], rebuilt[16384 + 400];
-  text[0] = 0;
-  HANDLE handle = CreateFileA(file, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
-  DWORD got = 0;
-  if (!ReadFile(handle, text, sizeof text - 1, &got, nullptr)) got = 0;
-  text[got] = 0;
-  if (GetFileSize(handle, nullptr) >= sizeof text - 1) {
-    CloseHandle(handle);  // too large to rewrite safely: leave it alone
-    return 0;
-  }
-  WininitWithDelete(text, brief, rebuilt, sizeof rebuilt);
-  DWORD put = 0;
-  SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
-  BOOL ok = WriteFile(handle, rebuilt, (DWORD)strlen(rebuilt), &put, nullptr);
-  SetEndOfFile(handle);
-  CloseHandle(handle);
-  return ok ? 1 : 0;
-}
-
-int CreateShortcut(const char* link, const char* target, const char* arguments, const char* description) {
-  HRESULT init = CoInitialize(nullptr);
-  int result = 0;
-  IShellLinkA* shellLink = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shellLink))) {
-    char folder[260];
-    if (!FolderOf(target, folder)) folder[0] = 0;
-    shellLink->SetPath(target);
-    if (arguments && arguments[0]) shellLink->SetArguments(arguments);
-    shellLink->SetWorkingDirectory(folder);
-    shellLink->SetDescription(description);
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, (void**)&file))) {
-      WCHAR wide[MAX_PATH];
-      if (MultiByteToWideChar(CP_ACP, 0, link, -1, wide, MAX_PATH) && SUCCEEDED(file->Save(wide, TRUE))) result = 1;
-      file->Release();
-    }
-    shellLink->Release();
-  }
-  if (SUCCEEDED(init)) CoUninitialize();
-  return result;
-}
-
-static INT_PTR CALLBACK RestartCommandsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      PlaceDialog(dialog, nullptr);
-      {
-        char caption[128];
-        LoadText(30, caption, sizeof caption);
-        SetWindowTextA(dialog, caption);
-      }
-      SetDlgItemTextA(dialog, IDC_RESTART_TEXT, (const char*)lParam);
-      SetItemTextFromId(dialog, 614, IDC_RESTART_DELETE);
-      SetItemTextFromId(dialog, 304, IDCANCEL);
-      SetItemTextFromId(dialog, 702, IDC_RESTART_NOTE);
-      return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDC_RESTART_DELETE) {
-        char windows[MAX_PATH], file[MAX_PATH + 16];
-        GetWindowsDirectoryA(windows, sizeof windows);
-        FormatText(file, sizeof file, "%s\\wininit.ini", windows);
-        DeleteFileForced(file);
-        EndDialog(dialog, IDC_RESTART_DELETE);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
-}
-
-int ShowRestartCommands(int quiet) {
-  char windows[MAX_PATH], file[MAX_PATH + 16], program[MAX_PATH + 16];
-  GetWindowsDirectoryA(windows, sizeof windows);
-  FormatText(file, sizeof file, "%s\\wininit.ini", windows);
-  FormatText(program, sizeof program, "%s\\wininit.exe", windows);
-  int pending = 0;
-  HGLOBAL block = nullptr;
-  DWORD size = 16384;
-  if (GetFileAttributesA(program) != INVALID_FILE_ATTRIBUTES) {
-    block = ReadTextFile(file, &size, 1);
-    pending = block != nullptr;
-  }
-  if (!pending) {
-    if (!quiet) {
-      char text[256];
-      LoadText(59, text, sizeof text);
-      MessageBoxExA(MainWindow, text, ApplicationTitle, MB_ICONINFORMATION | MB_TOPMOST, UiLanguage);
-    }
-    return 0;
-  }
-  if (!quiet) {
-    const char* text = (const char*)GlobalLock(block);
-    DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_RESTART_COMMANDS), MainWindow, RestartCommandsProc, (LPARAM)text);
-    GlobalUnlock(block);
-  }
-  GlobalFree(block);
-  return 1;
-}
-
-struct WarningArgs {
-  const char* title;
-  const char* file;
-};
-
-static const char* const kWarningPlace[4] = {"xDefaultWarning", "yDefaultWarning", "dxDefaultWarning",
-                                             "dyDefaultWarning"};
-
-static INT_PTR CALLBACK RemovalWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      PlaceDialog(dialog, kWarningPlace);
-      const WarningArgs* args = (const WarningArgs*)lParam;
-      char caption[128];
-      LoadText(972, caption, sizeof caption);
-      SetWindowTextA(dialog, caption);
-      SetDlgItemTextA(dialog, IDC_WARNING_FILE, args->file);
-      SetItemTextFromId(dialog, 907, IDC_WARNING_TEXT);
-      SetItemTextFromId(dialog, 906, IDC_WARNING_CONFIRM);
-      static VersionFields fields;
-      GetVersionFields(args->file, &fields);
-      char text[512];
-      if (ContainsNoCase(fields.field[VF_LegalCopyright], "Microsoft")) {
-        char pattern[256];
-        LoadText(909, pattern, sizeof pattern);
-        FillTemplate(text, sizeof text, pattern, args->title);
-      } else {
-        CopyText(text, args->title);
-      }
-      SetDlgItemTextA(dialog, IDC_WARNING_TITLE, text);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK) {
-        KeepDialogPlace(dialog, kWarningPlace);
-        EndDialog(dialog, IsDlgButtonChecked(dialog, IDC_WARNING_CONFIRM) == BST_CHECKED ? IDYES : IDNO);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        KeepDialogPlace(dialog, kWarningPlace);
-        EndDialog(dialog, IDNO);
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
-}
-
-INT_PTR RemovalWarningDialog(HWND owner, const char* title, const char* file) {
-  WarningArgs args = {title, file};
-  return DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_REMOVAL_WARNING), owner, RemovalWarningProc, (LPARAM)&args);
+  if (done) WriteKnown(data, code);
+  return done;
 }

@@ -1,185 +1,259 @@
-// The lists of the Scheduled Tasks, Services and Active Tasks pages on a real list view in this
-// process, over items as their areas list them and real program files: the texts each row shows and
-// the order each column sorts in.
+// The lists of the IE Helpers, ActiveX and Hidden Files pages, filled in this process over add-ons,
+// controls and hidden files registered or placed for real: what each column shows and how it sorts.
 #include <windows.h>
 #include <commctrl.h>
-
-#include <string.h>
 
 #include <string>
 #include <vector>
 
-#include "area_support.h"
-#include "areas/program_facts.h"
+#include "areas/browser.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
 #include "startup/items.h"
-#include "ui/item_menu.h"
+#include "startup_support.h"
 #include "ui/list_view.h"
-#include "ui/pages/active_tasks_page.h"
-#include "ui/pages/scheduled_tasks_page.h"
-#include "ui/pages/services_page.h"
+#include "ui/pages/activex_page.h"
+#include "ui/pages/hidden_files_page.h"
+#include "ui/pages/ie_helpers_page.h"
 
 namespace {
+
+const char kBhoKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+const char kToolbarKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
+const char kExtensionKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
+const char kStatsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Ext\\Stats";
+const char kCompatKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility";
+const char kDetected[] = "Software\\Orvenn Studios\\Detected";
+const char kInternational[] = "Control Panel\\International";
+
+const char kBho[] = "{7E5A0003-0000-4000-8000-00000000B001}";
+const char kToolbar[] = "{7E5A0003-0000-4000-8000-00000000C001}";
+const char kExtension[] = "{7E5A0003-0000-4000-8000-00000000E001}";
+const char kControl[] = "{7E5A0003-0000-4000-8000-00000000A001}";
+const char kGoneControl[] = "{7E5A0003-0000-4000-8000-00000000A002}";
+const char* const kIds[] = {kBho, kToolbar, kExtension, kControl, kGoneControl};
+const DWORD kViews[] = {0, KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+
+std::string Sub(const char* key, const char* id) { return std::string(key) + "\\" + id; }
+std::string Fixture(const char* name) { return BinFolder() + "\\" + name; }
+
+void RegisterClass(const char* id, const char* name, const std::string& server) {
+  std::string key = std::string("CLSID\\") + id;
+  RawWriteString(HKEY_CLASSES_ROOT, key.c_str(), "", name);
+  RawWriteString(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str(), "", server.c_str());
+}
+
+void PutKey(HKEY root, const std::string& key) {
+  DWORD one = 1;
+  RawWrite(root, key.c_str(), "VxTest", REG_DWORD, &one, 4);
+}
+
+// File-system redirection off in the test (64-bit Windows), to place files where the program looks.
+struct NativeFolders {
+  PVOID state = nullptr;
+  BOOL off = FALSE;
+  NativeFolders() {
+    if (OnWow64()) off = Wow64DisableWow64FsRedirection(&state);
+  }
+  ~NativeFolders() {
+    if (off) Wow64RevertWow64FsRedirection(state);
+  }
+};
 
 class AreaPagesTest : public VxTest {
  protected:
   HWND frame = nullptr, list = nullptr;
-  std::string folder;
+  std::string savedPattern[2];
+  bool hadPattern[2] = {};
+  const char* patternNames[2] = {"sShortDate", "sTimeFormat"};
+
   void SetUp() override {
     VxTest::SetUp();
+    RunningOnWow64 = OnWow64();
     InitCommonControls();
-    ClearStartupItems();
-    ForgetProgramFacts();
     ForgetSortKeys();
     for (int& d : SortDirection) d = 0;
-    frame = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 800, 300, nullptr, nullptr, nullptr, nullptr);
-    list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, 0, 780, 200, frame,
+    Clean();
+    // Dates in the program's first patterns, whatever this prefix's own are.
+    const char* patterns[2] = {"MM/dd/yyyy", "h:mm:ss tt"};
+    for (int i = 0; i < 2; ++i) {
+      hadPattern[i] = RawRead(HKEY_CURRENT_USER, kInternational, patternNames[i], &savedPattern[i], nullptr);
+      RawWriteString(HKEY_CURRENT_USER, kInternational, patternNames[i], patterns[i]);
+    }
+    frame = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 700, 300, nullptr, nullptr, nullptr, nullptr);
+    list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, 0, 680, 280, frame,
                            (HMENU)1000, nullptr, nullptr);
-    folder = BinFolder() + "\\area_pages_test";
-    CreateDirectoryA(folder.c_str(), nullptr);
   }
   void TearDown() override {
     DestroyWindow(frame);
     DestroyListImages(0);
     ClearListRows();
     ClearStartupItems();
-    ForgetProgramFacts();
     ForgetSortKeys();
     for (int& d : SortDirection) d = 0;
-    for (const std::string& file : files) DeleteFileA(file.c_str());
-    RemoveDirectoryA(folder.c_str());
+    Clean();
+    for (int i = 0; i < 2; ++i) {
+      if (hadPattern[i]) {
+        RawWriteString(HKEY_CURRENT_USER, kInternational, patternNames[i], savedPattern[i].c_str());
+      } else {
+        RawDeleteValue(HKEY_CURRENT_USER, kInternational, patternNames[i]);
+      }
+    }
     VxTest::TearDown();
   }
-  void Add(const std::string& title, const std::string& file, const std::string& command,
-           const std::string& description, int code, int flag = 0) {
-    std::vector<char> t(title.begin(), title.end()), f(file.begin(), file.end()), c(command.begin(), command.end()),
-        d(description.begin(), description.end());
-    for (auto* text : {&t, &f, &c, &d}) text->push_back('\0');
-    ASSERT_GE(AddStartupItem(t.data(), f.data(), c.data(), d.data(), code, flag), 0);
+  static void Clean() {
+    for (const char* id : kIds) {
+      for (DWORD view : kViews) {
+        RawDeleteTree(HKEY_LOCAL_MACHINE, Sub(kBhoKey, id).c_str(), view);
+        RawDeleteValue(HKEY_LOCAL_MACHINE, kToolbarKey, id, view);
+        RawDeleteTree(HKEY_LOCAL_MACHINE, Sub(kExtensionKey, id).c_str(), view);
+        RawDeleteTree(HKEY_LOCAL_MACHINE, Sub(kCompatKey, id).c_str(), view);
+        RawDeleteTree(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + id).c_str(), view);
+      }
+      RawDeleteTree(HKEY_CURRENT_USER, Sub(kStatsKey, id).c_str());
+    }
   }
-  // A file of `size` bytes in the test's folder.
-  std::string FileOfSize(const char* name, DWORD size) {
-    std::string path = folder + "\\" + name;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::vector<char> bytes(size, 'x');
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), size, &written, nullptr);
-    CloseHandle(file);
-    files.push_back(path);
-    return path;
+
+  int RowOf(const std::string& text) {
+    LVFINDINFOA find = {};
+    find.flags = LVFI_STRING;
+    find.psz = text.c_str();
+    return (int)SendMessageA(list, LVM_FINDITEMA, (WPARAM)-1, (LPARAM)&find);
   }
-  void Fill(const PageList* pageList) {
-    AddListColumns(list, pageList);
-    FillList(list, pageList);
+  std::vector<std::string> Row(const std::string& first, int columns) {
+    std::vector<std::string> cells;
+    int row = RowOf(first);
+    for (int c = 0; row >= 0 && c < columns; ++c) {
+      char text[260] = "";
+      LVITEMA item = {};
+      item.iSubItem = c;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+      cells.push_back(text);
+    }
+    return cells;
   }
-  std::string Text(int row, int column) {
-    char text[260] = "";
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
-    return text;
-  }
-  std::vector<std::string> Column(int column) {
-    std::vector<std::string> texts;
-    int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < rows; ++row) texts.push_back(Text(row, column));
-    return texts;
-  }
-  std::vector<std::string> files;
+  using Texts = std::vector<std::string>;
 };
 
-TEST_F(AreaPagesTest, ScheduledTasksShowTheirRunsAndSortThemInTimeOrder) {
-  std::string program = FixturePath("vx_sleeper.exe");
-  Add("Late.job", program, "12/31/2026  11:00 PM", "Never", 800);
-  Add("Noon.job", program, "01/01/2027  12:15 PM", "01/01/2026  9:00 AM", 800);
-  Add("Midnight.job", program, "01/01/2027  12:30 AM", "12/31/2025  10:00 PM", 800);
-  Add("Never.job", folder + "\\gone.exe", "Never", "Never", 800);
-  Add("Morning.job", program, "01/01/2027  9:00 AM", "Never", 800);
-  Fill(&kScheduledTasksList);
-  EXPECT_EQ((std::vector<std::string>{"Late", "Noon", "Midnight", "Never", "Morning"}), Column(0));
-  EXPECT_EQ("vx_sleeper.exe", Text(0, 1));
-  EXPECT_EQ("Orvenn Studios Test Fixtures", Text(0, 2));
-  EXPECT_EQ("File Does Not Exist", Text(3, 2));
-  EXPECT_EQ("12/31/2026  11:00 PM", Text(0, 3));
-  EXPECT_EQ("Never", Text(0, 4));
+TEST_F(AreaPagesTest, IEHelpersShowNameProgramCompanyTypeAndDateAndSortByType) {
+  AddListColumns(list, &kIEHelpersList);
+  RegisterClass(kBho, "Vx Page Helper", Fixture("vf_helper.dll"));
+  PutKey(HKEY_LOCAL_MACHINE, Sub(kBhoKey, kBho));
+  RegisterClass(kToolbar, "Vx Page Toolbar", Fixture("vf_no_version.dll"));
+  RawWriteString(HKEY_LOCAL_MACHINE, kToolbarKey, kToolbar, "");
+  std::string extension = Sub(kExtensionKey, kExtension);
+  RawWriteString(HKEY_LOCAL_MACHINE, extension.c_str(), "ButtonText", "Vx Page Button");
+  RawWriteString(HKEY_LOCAL_MACHINE, extension.c_str(), "script", "C:\\scripts\\vx.htm");
+  RawWriteString(HKEY_LOCAL_MACHINE, extension.c_str(), "HotIcon", "C:\\icons\\vx hot.ico");
+  // The monitor dates a helper by its module's path as the program reduces it.
+  char program[260];
+  ExeFromCommand(Fixture("vf_helper.dll").c_str(), program);
+  RawWriteString(HKEY_CURRENT_USER, (std::string(kDetected) + "\\IEHelper").c_str(), program, "07/04/2026 1:05 PM");
 
-  // Next Run Time: the header's own column, in time order across a year's end and noon.
-  SortListByColumn(list, 6039, 3);
-  EXPECT_EQ((std::vector<std::string>{"Never", "Late", "Midnight", "Morning", "Noon"}), Column(0));
-  SortListByColumn(list, 6039, 3);
-  EXPECT_EQ((std::vector<std::string>{"Noon", "Morning", "Midnight", "Late", "Never"}), Column(0));
-  // Last Run Time.
-  SortListByColumn(list, 6039, 4);
-  EXPECT_EQ("Midnight", Column(0)[3]);
-  EXPECT_EQ("Noon", Column(0)[4]);
+  ASSERT_GE(FillIEHelpersList(frame), 3);
+  EXPECT_EQ((Texts{"Vx Page Helper", "vf_helper.dll", "Helper Company", "BHO", "07/04/2026 1:05 PM"}),
+            Row("Vx Page Helper", 5));
+  EXPECT_EQ((Texts{"vf_no_version.dll", "vf_no_version.dll", "", "TOOLBAR", ""}), Row("vf_no_version.dll", 5));
+  EXPECT_EQ((Texts{"Vx Page Button", kExtension, "", "EXTENSION", ""}), Row("Vx Page Button", 5));
+  EXPECT_TRUE(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+
+  // The Type column sorts by the location code: helper objects, toolbars, extensions; then back.
+  SortListByColumn(list, 6040, 3);
+  EXPECT_LT(RowOf("Vx Page Helper"), RowOf("vf_no_version.dll"));
+  EXPECT_LT(RowOf("vf_no_version.dll"), RowOf("Vx Page Button"));
+  SortListByColumn(list, 6040, 3);
+  EXPECT_GT(RowOf("Vx Page Helper"), RowOf("Vx Page Button"));
+  EXPECT_EQ(4, SavedSortKey(6040));
 }
 
-TEST_F(AreaPagesTest, ActiveTasksSortSizesAndProcessIdsAsNumbers) {
-  Add("Small", FileOfSize("small.exe", 9000), "", "", 600, 100);
-  Add("Large", FileOfSize("large.exe", 120000), "", "", 600, 3);
-  Add("Bare", "bare.exe", "", "", 600, 7);  // a program named without its folder gets no row
-  Add("Middle", FileOfSize("middle.exe", 10000), "", "", 600, 20);
-  Fill(&kActiveTasksList);
-  EXPECT_EQ((std::vector<std::string>{"small.exe", "large.exe", "middle.exe"}), Column(0));
-  // The rows after the one left out carry their own texts.
-  EXPECT_EQ((std::vector<std::string>{"Small", "Large", "Middle"}), Column(1));
-  EXPECT_EQ((std::vector<std::string>{"9,000", "120,000", "10,000"}), Column(4));
-  EXPECT_EQ((std::vector<std::string>{"100", "3", "20"}), Column(5));
+TEST_F(AreaPagesTest, ActiveXShowsTheStoredStateAndServersThatAreGone) {
+  AddListColumns(list, &kActiveXList);
+  RegisterClass(kControl, "Vx Page Control", Fixture("vf_helper.dll"));
+  PutKey(HKEY_CURRENT_USER, Sub(kStatsKey, kControl) + "\\iexplore");
+  DWORD flags = 0x401;
+  RawWrite(HKEY_LOCAL_MACHINE, Sub(kCompatKey, kControl).c_str(), "Compatibility Flags", REG_DWORD, &flags, 4);
+  RegisterClass(kGoneControl, "Vx Gone Control", "C:\\nowhere\\gone.ocx");
+  PutKey(HKEY_CURRENT_USER, Sub(kStatsKey, kGoneControl) + "\\iexplore");
+  char program[260];
+  ExeFromCommand(Fixture("vf_helper.dll").c_str(), program);
+  RawWriteString(HKEY_CURRENT_USER, (std::string(kDetected) + "\\ActiveX").c_str(), program, "01/02/2026 9:30 AM");
 
-  SortListByColumn(list, 6029, 4);
-  EXPECT_EQ((std::vector<std::string>{"9,000", "10,000", "120,000"}), Column(4));
-  SortListByColumn(list, 6029, 5);
-  EXPECT_EQ((std::vector<std::string>{"3", "20", "100"}), Column(5));
+  ASSERT_GE(FillActiveXList(frame), 2);
+  // The server's name as the disk spells it, though the control's record holds it in capitals.
+  EXPECT_EQ((Texts{"Vx Page Control", "vf_helper.dll", "Helper Company", "Disabled", "01/02/2026 9:30 AM", kControl}),
+            Row("Vx Page Control", 6));
+  EXPECT_EQ((Texts{"Vx Gone Control", "GONE.OCX", "File Does Not Exist", "Enabled", "", kGoneControl}),
+            Row("Vx Gone Control", 6));
+
+  // The Type column reads the state stored at the fill, not the one the control was listed with.
+  ClearActiveXKillBit(kControl);
+  FillActiveXList(frame);
+  EXPECT_EQ("Enabled", Row("Vx Page Control", 6).at(3));
 }
 
-TEST_F(AreaPagesTest, ServicesShowTheHostAndTheCompanyTheirProgramHas) {
-  std::string program = FixturePath("vx_service.exe");
-  Add("VxTest Own", program, "Manual", "", 700);
-  Add("VxTest Hosted", folder + "\\hosted.dll", "Automatic", "", 701);
-  Add("VxTest Plain", FixturePath("vf_no_version.dll"), "Disabled", "", 700);
-  Fill(&kServicesList);
-  EXPECT_EQ((std::vector<std::string>{"vx_service.exe", "svchost.exe hosted.dll", "vf_no_version.dll"}), Column(1));
-  EXPECT_EQ((std::vector<std::string>{"Orvenn Studios Test Fixtures", "File Does Not Exist", " "}), Column(2));
-  EXPECT_EQ((std::vector<std::string>{" ", " ", " "}), Column(3));  // no such services: no state
-  EXPECT_EQ((std::vector<std::string>{"Manual", "Automatic", "Disabled"}), Column(4));
-}
+TEST_F(AreaPagesTest, HiddenFilesShowFolderWholeTimesFilesInUseAndSystemFirst) {
+  AddListColumns(list, &kHiddenList);
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, sizeof system);
+  std::string folder = std::string(system) + "\\vxhidden-pages";
+  const char* const names[] = {"vx afternoon.dat", "vx system.dat", "vx held.dat"};
+  auto path = [&](int i) { return folder + "\\" + names[i]; };
+  struct Cleanup {
+    std::string folder;
+    const char* const* names;
+    ~Cleanup() {
+      NativeFolders native;
+      for (int i = 0; i < 3; ++i) {
+        std::string file = folder + "\\" + names[i];
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file.c_str());
+      }
+      RemoveDirectoryA(folder.c_str());
+    }
+  } cleanup{folder, names};
+  HANDLE held = INVALID_HANDLE_VALUE;
+  {
+    NativeFolders native;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (int i = 0; i < 3; ++i) {
+      MakeFile(path(i), "hidden");
+      SetFileAttributesA(path(i).c_str(), FILE_ATTRIBUTE_HIDDEN | (i == 1 ? FILE_ATTRIBUTE_SYSTEM : 0));
+    }
+    SYSTEMTIME local = {};
+    local.wYear = 2026;
+    local.wMonth = 7;
+    local.wDay = 4;
+    local.wHour = 13;
+    local.wMinute = 5;
+    FILETIME localTime, time;
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &time);
+    HANDLE file = CreateFileA(path(0).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+    // Held open with no sharing: the program cannot read its time.
+    held = CreateFileA(path(2).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  EXPECT_NE(INVALID_HANDLE_VALUE, held);
+  ASSERT_GT(FillHiddenList(frame), 0);
+  CloseHandle(held);
 
-// Delete File on Reboot, from the menu of a task's row: asked first, then the row's own file is queued.
-TEST_F(AreaPagesTest, DeleteFileOnRebootAsksThenQueuesTheRowsFile) {
-  const char* session = "System\\CurrentControlSet\\Control\\Session Manager";
-  std::string saved;
-  DWORD type = 0;
-  bool had = RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &saved, &type);
-  OptionSet[OPT_CloudData] = 0;
-  strcpy(ApplicationTitle, "VxTest Reboot");
-  Add("First.job", FileOfSize("first.exe", 10), "Never", "Never", 800);
-  Add("Second.job", FileOfSize("second.exe", 10), "Never", "Never", 800);
-  auto pending = [&] {
-    std::string text;
-    RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &text, nullptr);
-    return text;
-  };
+  Texts afternoon = Row(names[0], 5);
+  ASSERT_EQ(5u, afternoon.size());
+  EXPECT_EQ(0, lstrcmpiA(folder.c_str(), afternoon[1].c_str())) << afternoon[1];
+  EXPECT_EQ("07/04/2026 1:05 PM", afternoon[3]);
+  EXPECT_EQ("", afternoon[4]);
+  EXPECT_EQ("SYSTEM", Row(names[1], 5).at(4));
+  EXPECT_EQ("File in Use", Row(names[2], 5).at(3));
 
-  WindowCatch no;
-  CatchWindow("VxTest Reboot", IDNO, &no);
-  EXPECT_EQ(1, HandleSharedItemCommand(frame, 6039, 1144, 1));
-  WaitCatch();
-  ASSERT_TRUE(no.seen);
-  EXPECT_NE(std::string::npos, no.texts.find("Is this known Adware or Spyware?")) << no.texts;
-  EXPECT_EQ(std::string::npos, pending().find("second.exe"));
-
-  WindowCatch yes;
-  CatchWindow("VxTest Reboot", IDYES, &yes);
-  EXPECT_EQ(1, HandleSharedItemCommand(frame, 6039, 1144, 1));
-  WaitCatch();
-  ASSERT_TRUE(yes.seen);
-  EXPECT_NE(std::string::npos, pending().find("second.exe"));
-  EXPECT_EQ(std::string::npos, pending().find("first.exe"));
-  if (had) RawWrite(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", type, saved.data(), (DWORD)saved.size());
-  else RawDeleteValue(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations");
+  // The Type column sorts by the item's number: system files (0) before the others (1).
+  SortListByColumn(list, 6052, 4);
+  EXPECT_LT(RowOf(names[1]), RowOf(names[0]));
+  EXPECT_LT(RowOf(names[1]), RowOf(names[2]));
 }
 
 }  // namespace

@@ -133,15 +133,16 @@ TEST_F(ItemsTest, LocationLinesAndDisabledPrefix) {
 }
 
 TEST_F(ItemsTest, MarkersLiveInTheDefaultViewWhateverTheCallersView) {
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
-  WriteDisabledMarker("VxTest view", 3);
-  EXPECT_EQ(3, ReadDisabledMarker("VxTest view"));
-  RestoreRegMasks(saved);
+  DWORD before = RegReadAccess;
+  {
+    RegView64 view;
+    WriteDisabledMarker("VxTest view", 3);
+    EXPECT_EQ(3, ReadDisabledMarker("VxTest view"));
+  }
   EXPECT_EQ(3, ReadDisabledMarker("VxTest view"));
   std::string data;
   EXPECT_TRUE(RawRead(HKEY_LOCAL_MACHINE, kDisabledRoot, "VxTest view", &data, nullptr, OnWow64() ? KEY_WOW64_32KEY : 0));
-  EXPECT_EQ(saved.read, RegReadAccess);
+  EXPECT_EQ(before, RegReadAccess);
 }
 
 

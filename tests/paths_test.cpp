@@ -98,16 +98,29 @@ TEST_F(PathsTest, ProfileNameAndStartMenu) {
   EXPECT_EQ('\\', menu[n - 1]);
 }
 
-TEST(WinIniList, RemoveRebuildsEveryOtherPart) {
-  char out[1024];
-  WinIniRemoveFromList("a.exe;B.EXE;c.exe", "b.exe", out, sizeof out);
-  EXPECT_STREQ("a.exe;c.exe;", out);
-  WinIniRemoveFromList(";x.exe", "x.exe", out, sizeof out);
-  EXPECT_STREQ(";", out);
-  WinIniRemoveFromList("x.exe", "x.exe", out, sizeof out);
-  EXPECT_STREQ("", out);
-  WinIniRemoveFromList("a;a;b", "a", out, sizeof out);
-  EXPECT_STREQ("b;", out);
+TEST(WinIniList, EditsKeepEveryOtherPartAndNoEmptyOnes) {
+  struct {
+    const char* list;
+    const char* entry;
+    const char* without;
+    const char* with;
+  } cases[] = {
+      {"a.exe;B.EXE;c.exe", "b.exe", "a.exe;c.exe;", "a.exe;B.EXE;c.exe;b.exe"},
+      {";x.exe", "x.exe", "", "x.exe;x.exe"},
+      {"x.exe", "x.exe", "", "x.exe;x.exe"},
+      {"a;a;b", "a", "b;", "a;a;b;a"},
+      {"a;;;b;", "z", "a;b;", "a;b;z"},
+      {"", "n.exe", "", ";n.exe"},
+  };
+  for (const auto& c : cases) {
+    char out[1024];
+    EXPECT_EQ(1, WinIniRemoveFromList(c.list, c.entry, out, sizeof out));
+    EXPECT_STREQ(c.without, out) << c.list;
+    EXPECT_EQ(1, WinIniListWith(c.list, c.entry, out, sizeof out));
+    EXPECT_STREQ(c.with, out) << c.list;
+  }
+  char small[8];
+  EXPECT_EQ(0, WinIniListWith("abc;def", "ghi", small, sizeof small));  // would not fit: refused
 }
 
 TEST_F(PathsTest, WinIniListsAreEditedInPlace) {
@@ -120,7 +133,26 @@ TEST_F(PathsTest, WinIniListsAreEditedInPlace) {
   WinIniAppendEntry(key, "second.exe");
   WinIniRemoveEntry(key, "FIRST.EXE");
   GetProfileStringA("windows", key, "", value, sizeof value);
-  EXPECT_STREQ(";second.exe;", value);
+  EXPECT_STREQ("second.exe;", value);
+  // Cycles leave no empty pieces behind.
+  for (int i = 0; i < 3; ++i) {
+    WinIniAppendEntry(key, "third.exe");
+    WinIniRemoveEntry(key, "third.exe");
+  }
+  GetProfileStringA("windows", key, "", value, sizeof value);
+  EXPECT_STREQ("second.exe;", value);
+
+  // A list longer than any fixed buffer is edited whole.
+  std::string list;
+  for (int i = 0; list.size() < 700; ++i) list += "C:\\Long Folder Name\\program" + std::to_string(i) + ".exe;";
+  list += "C:\\last.exe";
+  WriteProfileStringA("windows", key, list.c_str());
+  EXPECT_TRUE(WinIniRemoveEntry(key, "C:\\Long Folder Name\\program3.exe"));
+  std::string expected = list + ";";
+  expected.erase(expected.find("C:\\Long Folder Name\\program3.exe;"), strlen("C:\\Long Folder Name\\program3.exe;"));
+  char whole[4096];
+  GetProfileStringA("windows", key, "", whole, sizeof whole);
+  EXPECT_EQ(expected, whole);
   WriteProfileStringA("windows", key, nullptr);
 }
 

@@ -133,6 +133,75 @@ TEST_F(RegistryTest, RemoveKeyTreeEmptiesRedirectedMachineKeys) {
   EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Tree", KEY_WOW64_64KEY));
 }
 
+TEST_F(RegistryTest, RemoveKeyTreeTakesNamesOutsideTheCodePage) {
+  // Named in characters the ANSI code page lacks, such a key comes back from the ANSI calls as "??"
+  // that opens nothing: the walk must neither loop nor report a tree gone that is still there.
+  HKEY k;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VandrelixTest\\Wide\\\x4e2d\x6587\\\x0416\x0436",
+                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+  RegCloseKey(k);
+  ASSERT_TRUE(RawWriteString(HKEY_CURRENT_USER, "Software\\VandrelixTest\\Wide\\plain", "v", "x"));
+  HKEY wide;  // the premise: by its ANSI name the key cannot be opened
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VandrelixTest\\Wide", 0, KEY_READ, &wide));
+  int unopened = 0;
+  for (DWORD i = 0;; ++i) {
+    char name[64];
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(wide, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegOpenKeyExA(wide, name, 0, KEY_READ, &k) == ERROR_SUCCESS) RegCloseKey(k);
+    else ++unopened;
+  }
+  RegCloseKey(wide);
+  ASSERT_EQ(1, unopened);
+  DWORD start = GetTickCount();
+  EXPECT_EQ(1u, RegRemoveKeyTree(HKEY_CURRENT_USER, "Software\\VandrelixTest\\Wide"));
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, "Software\\VandrelixTest\\Wide"));
+}
+
+TEST_F(RegistryTest, RemoveKeyTreeWorksInTheCallersViewOnly) {
+  if (!OnWow64()) GTEST_SKIP() << "32-bit Windows has a single registry view";
+  RunningOnWow64 = 1;
+  const char* twin = "Software\\VandrelixTest\\Twin";
+  for (int view64 = 0; view64 < 2; ++view64) {
+    SCOPED_TRACE(view64 ? "64-bit view" : "default view");
+    ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Twin\\sub", "v", "64", KEY_WOW64_64KEY));
+    ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Twin\\sub", "v", "32", KEY_WOW64_32KEY));
+    {
+      RegViewGuard view(view64);
+      EXPECT_EQ(1u, RegRemoveKeyTree(HKEY_LOCAL_MACHINE, twin));
+    }
+    EXPECT_EQ(!view64, RawKeyExists(HKEY_LOCAL_MACHINE, twin, KEY_WOW64_64KEY));
+    EXPECT_EQ(view64 == 1, RawKeyExists(HKEY_LOCAL_MACHINE, twin, KEY_WOW64_32KEY));
+    WipeTestState();
+  }
+}
+
+TEST_F(RegistryTest, WholeValuesWhateverTheirSize) {
+  std::string big(100000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = (char)(i * 7);
+  ASSERT_TRUE(RawWrite(HKEY_CURRENT_USER, kKey, "big", REG_BINARY, big.data(), (DWORD)big.size()));
+  ASSERT_TRUE(RawWriteString(HKEY_CURRENT_USER, kKey, "", "default text"));
+  RegValueCopy value;
+  ASSERT_EQ(1, RegReadWhole(HKEY_CURRENT_USER, kKey, "big", &value));
+  EXPECT_EQ((DWORD)REG_BINARY, value.type);
+  EXPECT_EQ(big, std::string((const char*)value.data, value.size));
+  HKEY key = RegOpenForReading(HKEY_CURRENT_USER, kKey);
+  ASSERT_NE(nullptr, key);
+  static char name[kRegNameCapacity];
+  int seen = 0;
+  for (DWORD i = 0; RegWholeValueAt(key, i, name, &value) == ERROR_SUCCESS; ++i)
+    seen += (strcmp(name, "big") == 0 && std::string((const char*)value.data, value.size) == big) ||
+            (name[0] == 0 && strcmp((const char*)value.data, "default text") == 0);
+  RegCloseKey(key);
+  EXPECT_EQ(2, seen);
+  // The default value is deleted, not blanked; a value that is not there is gone already.
+  EXPECT_EQ(1u, RegEraseValue(HKEY_CURRENT_USER, kKey, ""));
+  EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kKey, ""));
+  EXPECT_EQ(1u, RegEraseValue(HKEY_CURRENT_USER, kKey, "never there"));
+  EXPECT_EQ(0, RegReadWhole(HKEY_CURRENT_USER, kKey, "never there", &value));
+}
+
 TEST_F(RegistryTest, SelectViewSwitchesMasksOnlyOn64BitWindows) {
   RunningOnWow64 = OnWow64();
   RegReadAccess = KEY_READ;
@@ -159,14 +228,13 @@ TEST_F(RegistryTest, SixtyFourBitViewSeesNativeKeysOnly) {
   char out[16];
   RegReadString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Native", "where", out, sizeof out);
   EXPECT_STREQ("32", out);
-  RegMasks saved = SaveRegMasks();
-  RegSelectView(1);
-  RegReadString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Native", "where", out, sizeof out);
-  EXPECT_STREQ("64", out);
-
-  // A missing key is created without a view flag, in the redirected view, so the 64-bit write fails.
-  EXPECT_EQ(0u, RegWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", "v", "x"));
-  RestoreRegMasks(saved);
+  {
+    RegView64 view;
+    RegReadString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Native", "where", out, sizeof out);
+    EXPECT_STREQ("64", out);
+    // A missing key is created without a view flag, in the redirected view, so the 64-bit write fails.
+    EXPECT_EQ(0u, RegWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", "v", "x"));
+  }
   EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", KEY_WOW64_32KEY));
   EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Fresh", KEY_WOW64_64KEY));
 

@@ -206,9 +206,10 @@ TEST_F(StartupPageTest, TheItemMenuFollowsTheItemsPlaceAndState) {
   int run = FindItem("VxTest Menu"), parked = FindItem("VxTest Off"), winlogon = StartupItemCount - 1;
   ASSERT_GE(run, 0);
   ASSERT_GE(parked, 0);
-  Texts tail;
-  if (IsWindows8()) tail = {"-", "Restart Windows for Repair in Safe Mode"};
-  Texts common = {"Info... (grey)", "Explore Program Folder", "Open Program Properties...", "&Add"};
+  Texts tail = {"-"};
+  if (IsWindows8()) tail.push_back("Restart Windows for Repair in Safe Mode");
+  for (const char* entry : {"QOVA &Info...", "Vandrelix &Log", "Vandrelix Help"}) tail.push_back(entry);
+  Texts common = {"Info...", "Explore Program Folder", "Open Program Properties...", "&Add"};
   Texts runEntries = common;
   for (const char* entry : {"&Move to Delayed Start Program List", "-", "&Remove", "&Disable", "Delete &File on Reboot"})
     runEntries.push_back(entry);

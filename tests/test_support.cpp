@@ -83,6 +83,76 @@ void RawDeleteValue(HKEY root, const char* key, const char* name, DWORD view) {
   }
 }
 
+ValueDump DumpValues(HKEY root, const char* key, DWORD view) {
+  ValueDump dump;
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &k) != ERROR_SUCCESS) return dump;
+  std::string name(32768, '\0'), data(1 << 20, '\0');
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = (DWORD)name.size(), size = (DWORD)data.size(), type = 0;
+    if (RegEnumValueA(k, i, &name[0], &nameLength, nullptr, &type, (BYTE*)&data[0], &size) != ERROR_SUCCESS) break;
+    dump[std::string(name.c_str(), nameLength)] = RawValue{type, data.substr(0, size)};
+  }
+  RegCloseKey(k);
+  return dump;
+}
+
+static std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text.substr(0, 60)) {
+    char hex[8];
+    snprintf(hex, sizeof hex, c >= 32 && c < 127 ? "%c" : "\\x%02x", c);
+    out += hex;
+  }
+  return text.size() > 60 ? out + "..." : out;
+}
+
+std::string DumpDifferences(const ValueDump& before, const ValueDump& after) {
+  std::string report;
+  for (const auto& v : before) {
+    auto found = after.find(v.first);
+    if (found == after.end()) {
+      report += "missing: " + Printable(v.first) + "\n";
+    } else if (!(found->second == v.second)) {
+      report += "changed: " + Printable(v.first) + " type " + std::to_string(v.second.type) + " -> " +
+                std::to_string(found->second.type) + ", " + Printable(v.second.bytes) + " -> " +
+                Printable(found->second.bytes) + "\n";
+    }
+  }
+  for (const auto& v : after)
+    if (!before.count(v.first)) report += "added: " + Printable(v.first) + "\n";
+  return report;
+}
+
+std::mt19937& TestRandom() {
+  static std::mt19937 random;
+  static bool seeded = false;
+  if (!seeded) {
+    char text[32] = "";
+    unsigned seed = GetEnvironmentVariableA("VX_SEED", text, sizeof text) ? (unsigned)strtoul(text, nullptr, 10)
+                                                                          : (unsigned)GetTickCount() ^ GetCurrentProcessId();
+    printf("random cases: seed %u (set VX_SEED=%u to replay)\n", seed, seed);
+    ::testing::Test::RecordProperty("seed", std::to_string(seed));
+    random.seed(seed);
+    seeded = true;
+  }
+  return random;
+}
+
+int RunProgram(const std::string& commandLine, DWORD timeoutMs) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+  DWORD code = (DWORD)-1;
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  else TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return (int)code;
+}
+
 void ResetProcessState() {
   AppInstance = GetModuleHandleA(nullptr);
   RegReadAccess = KEY_READ;

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 
 extern const char kTestKey[];  // Software\VandrelixTest, under HKCU or HKLM
@@ -20,6 +22,24 @@ bool RawValueExists(HKEY root, const char* key, const char* name, DWORD view = 0
 bool RawKeyExists(HKEY root, const char* key, DWORD view = 0);
 void RawDeleteTree(HKEY root, const char* key, DWORD view = 0);
 void RawDeleteValue(HKEY root, const char* key, const char* name, DWORD view = 0);
+
+// The oracle of the round-trip tests: every value of a key read with plain Win32 calls (name -> type
+// and bytes), and the differences between two such dumps, one line each ("" when there are none).
+struct RawValue {
+  DWORD type;
+  std::string bytes;
+  bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
+};
+typedef std::map<std::string, RawValue> ValueDump;
+ValueDump DumpValues(HKEY root, const char* key, DWORD view = 0);
+std::string DumpDifferences(const ValueDump& before, const ValueDump& after);
+
+// Random cases: the seed comes from VX_SEED when set (to replay a failure), else from the clock, and
+// is printed with the test's output.
+std::mt19937& TestRandom();
+
+// Runs a program and waits for it; its exit code, or -1 when it could not be started or did not end.
+int RunProgram(const std::string& commandLine, DWORD timeoutMs = 60000);
 
 // Every test starts and ends with no product keys and the process-wide values as at program start.
 class VxTest : public ::testing::Test {

@@ -48,16 +48,16 @@ const Entry kEntries[] = {
 };
 
 // Scans, then applies an operation to the item of that title and code with the item's own values,
-// as the Startup page does. -1 when the scan does not list it.
+// as the Startup page does (with the entry's real name). -1 when the scan does not list it.
 int OnScanned(int (*operation)(const char*, const char*, const char*, int), const char* title, int code) {
   ScanStartupPrograms(0);
   int i = FindItem(title, code);
   if (i < 0) return -1;
-  char t[128], f[260], c[260];
-  GetItemTitle(i, t);
+  char name[512], f[260], c[260];
+  if (!GetItemValueName(i, name)) return 0;
   GetItemFile(i, f);
   GetItemCommand(i, c);
-  return operation(t, f, c, GetItemLocation(i));
+  return operation(name, f, c, GetItemLocation(i));
 }
 int ToggleScanned(const char* title, int code) { return OnScanned(ToggleStartupItem, title, code); }
 int RemoveScanned(const char* title, int code) { return OnScanned(RemoveStartupItem, title, code); }
@@ -132,18 +132,33 @@ TEST_F(ToggleTest, SameNameInAnotherPlaceNeverTakesTheMarker) {
   EXPECT_STREQ("C:\\user\\u.exe -u", user.c_str());
 }
 
-TEST_F(ToggleTest, AValueThatComesBackIsDisabledAgain) {
+TEST_F(ToggleTest, AValueThatComesBackIsDisabledAgainUnlessItDiffers) {
   PutRunValue(1, "VxTest Back", "C:\\old\\old.exe");
+  PutRunValue(1, "VxTest Back2", "C:\\old\\second.exe");
   ToggleScanned("VxTest Back", 1);
-  PutRunValue(1, "VxTest Back", "\"C:\\new dir\\new.exe\" -updated");
+  ToggleScanned("VxTest Back2", 1);
+  PutRunValue(1, "VxTest Back", "C:\\old\\old.exe");  // the same entries put back by an installer
+  PutRunValue(1, "VxTest Back2", "C:\\old\\second.exe");
   ScanStartupPrograms(0);
   EXPECT_FALSE(GetRunValue(1, "VxTest Back", nullptr, nullptr));
+  EXPECT_FALSE(GetRunValue(1, "VxTest Back2", nullptr, nullptr));  // each one, however many come back
   DWORD type = 0;
-  EXPECT_STREQ("\"C:\\new dir\\new.exe\" -updated", StoreValue(1, "VxTest Back", &type).c_str());
+  EXPECT_STREQ("C:\\old\\old.exe", StoreValue(1, "VxTest Back", &type).c_str());
   EXPECT_EQ(1, ReadDisabledMarker("VxTest Back"));
   int listed = FindItem("VxTest Back", 1);
   ASSERT_GE(listed, 0);
   EXPECT_EQ(1, IsItemDisabled(listed));
+
+  // Another value under that name: neither the kept copy nor the new value is thrown away.
+  PutRunValue(1, "VxTest Back", "\"C:\\new dir\\new.exe\" -updated");
+  ScanStartupPrograms(0);
+  std::string live;
+  ASSERT_TRUE(GetRunValue(1, "VxTest Back", &live, nullptr));
+  EXPECT_STREQ("\"C:\\new dir\\new.exe\" -updated", live.c_str());
+  EXPECT_STREQ("C:\\old\\old.exe", StoreValue(1, "VxTest Back", &type).c_str());
+  int first = FindItem("VxTest Back", 1);
+  ASSERT_GE(first, 0);
+  EXPECT_EQ(0, ToggleScanned("VxTest Back", 1));  // enabling would write over the new value: refused
 }
 
 TEST_F(ToggleTest, RemovedEntriesAreRestoredFromTheHistory) {
@@ -212,7 +227,7 @@ TEST_F(ToggleTest, WinIniEntriesKeepTheirOwnText) {
   EXPECT_STREQ(brief, StoreValue(101, "run", &type).c_str());
   EXPECT_EQ(1, ToggleScanned("run", 101));
   GetProfileStringA("windows", "run", "", text, sizeof text);
-  EXPECT_EQ(std::string("C:\\other\\x.exe;;") + brief, text);
+  EXPECT_EQ(std::string("C:\\other\\x.exe;") + brief, text);
 
   ToggleScanned("run", 101);
   EXPECT_NE(-1, RemoveScanned("run", 101));
@@ -222,33 +237,7 @@ TEST_F(ToggleTest, WinIniEntriesKeepTheirOwnText) {
   RemoveDirectoryA(folder.c_str());
 }
 
-struct StartupFolderScope {
-  std::string saved;
-  bool had;
-  std::string folder;
-  const char* shell = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  StartupFolderScope() {
-    had = RawRead(HKEY_CURRENT_USER, shell, "Startup", &saved, nullptr);
-    folder = TempFolder("toggle-startup");
-    RawWriteString(HKEY_CURRENT_USER, shell, "Startup", folder.c_str());
-  }
-  ~StartupFolderScope() {
-    if (had) RawWrite(HKEY_CURRENT_USER, shell, "Startup", REG_SZ, saved.data(), (DWORD)saved.size());
-    else RawDeleteValue(HKEY_CURRENT_USER, shell, "Startup");
-    RemoveDirectoryA(folder.c_str());
-  }
-};
 
-std::string ReadAll(const std::string& path) {
-  std::string data;
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "<missing>";
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) data.append(buffer, got);
-  CloseHandle(f);
-  return data;
-}
 
 TEST_F(ToggleTest, StartupFolderFilesAreMovedAndBroughtBack) {
   StartupFolderScope scope;

@@ -59,24 +59,32 @@ BOOL CALLBACK CollectSheets(HWND window, LPARAM param) {
 
 // Real mouse input at a point of the screen. Two clicks of a button close in time and place make a
 // double click; a click that would pair with the one before moves aside by more than that distance.
-bool MouseClick(POINT at, bool right) {
-  static POINT last = {-1000, -1000};
-  static DWORD lastTime = 0;
-  static bool lastRight = false;
-  int nearX = GetSystemMetrics(SM_CXDOUBLECLK), nearY = GetSystemMetrics(SM_CYDOUBLECLK);
-  if (right == lastRight && GetTickCount() - lastTime <= GetDoubleClickTime() && abs(at.x - last.x) <= nearX &&
-      abs(at.y - last.y) <= nearY)
-    at.x += (at.x > last.x ? 1 : -1) * (nearX + 4);
-  last = at;
+bool MouseClicks(POINT at, bool right, int clicks) {
+  // Two clicks close in time would be one double click to the program: let the double-click time
+  // pass instead (a header takes a double click as no click at all).
+  static DWORD lastTime = GetTickCount() - 10000;
+  DWORD wait = GetDoubleClickTime() + 100;
+  while (GetTickCount() - lastTime < wait) Sleep(20);
+  // The move travels in the same input as the press, so the press can never land where the pointer was.
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  if (width <= 1 || height <= 1 || clicks < 1 || clicks > 2) return false;
+  INPUT input[5] = {};
+  for (INPUT& one : input) one.type = INPUT_MOUSE;
+  input[0].mi.dx = (LONG)((at.x * 65535LL) / (width - 1));
+  input[0].mi.dy = (LONG)((at.y * 65535LL) / (height - 1));
+  input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  for (int i = 0; i < clicks; ++i) {
+    input[1 + 2 * i].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    input[2 + 2 * i].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  }
+  SetCursorPos(at.x, at.y);
+  UINT count = 1 + 2 * (UINT)clicks;
+  bool sent = SendInput(count, input, sizeof(INPUT)) == count;
   lastTime = GetTickCount();
-  lastRight = right;
-  if (!SetCursorPos(at.x, at.y)) return false;
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-  return SendInput(2, input, sizeof(INPUT)) == 2;
+  return sent;
 }
+
+bool MouseClick(POINT at, bool right) { return MouseClicks(at, right, 1); }
 
 POINT CentreOnScreen(HWND window, RECT r) {
   POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
@@ -229,6 +237,14 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+std::string ControlText(HWND window, int id) {
+  // WM_GETTEXT is carried across processes; GetWindowText of another program's edit box is empty.
+  char text[4096] = "";
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(GetDlgItem(window, id), WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 10000, &result);
+  return text;
+}
+
 HWND TopVisibleWindow() {
   for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
     RECT r;
@@ -330,6 +346,36 @@ HWND WaitForMenu(DWORD ms) {
 bool ChooseMenuKey(char mnemonic) {
   HWND menu = WaitForMenu();
   return menu && PostMessageA(menu, WM_CHAR, (WPARAM)tolower((unsigned char)mnemonic), 0);
+}
+
+bool ChooseMenuItem(int position) {
+  HWND menu = WaitForMenu();
+  if (!menu) return false;
+  // The first Down selects the first entry.
+  for (int i = 0; i <= position; ++i)
+    if (!PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0)) return false;
+  return PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0) != 0;
+}
+
+bool DoubleClickRow(HWND list, int row) {
+  RemoteMemory memory(list, sizeof(RECT));
+  RECT r = {};
+  r.left = LVIR_LABEL;
+  if (!memory.Write(0, &r, sizeof r) || !Send(list, LVM_GETITEMRECT, row, (LPARAM)memory.at) ||
+      !memory.Read(0, &r, sizeof r))
+    return false;
+  return MouseClicks(CentreOnScreen(list, r), false, 2);
+}
+
+bool ClickControl(HWND window, int id) {
+  HWND control = GetDlgItem(window, id);
+  RECT r;
+  if (!control || !GetClientRect(control, &r)) return false;
+  return MouseClick(CentreOnScreen(control, r), false);
+}
+
+bool PressKey(HWND window, UINT key) {
+  return PostMessageA(window, WM_KEYDOWN, key, 1) && PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
 bool CloseMenu() {

@@ -42,6 +42,7 @@ HWND PageList(HWND page);                             // the page's list view
 HWND PageControl(HWND page, int id);
 std::string StatusText(HWND sheet);                   // the status bar's text
 std::string WindowText(HWND window);
+std::string ControlText(HWND window, int id);        // asked of the control itself (edit boxes too)
 HWND TopVisibleWindow();  // the visible top-level window in front of all others (sized ones only)
 
 // A list view of the program.
@@ -59,6 +60,10 @@ bool ClickColumnHeader(HWND list, int column);
 bool RightClickRow(HWND list, int row);  // the page answers with its context menu
 HWND WaitForMenu(DWORD ms = 10000);      // the open pop-up menu window
 bool ChooseMenuKey(char mnemonic);       // the entry with that underlined letter
+bool ChooseMenuItem(int position);       // the entry at that place, separators not counted
+bool DoubleClickRow(HWND list, int row);
+bool ClickControl(HWND window, int id);  // a left click at the middle of a child control
+bool PressKey(HWND window, UINT key);    // a key press posted to the window, as typing would arrive
 bool CloseMenu();
 bool PressButton(HWND page, int id);     // posted, as a click would arrive
 

@@ -3,21 +3,25 @@
 # Usage: tools/bench.sh [which] [arguments]
 #   scan [Run values] [rounds]          the startup scan over prepared Run values (the default)
 #   fill [rounds] [sizes...]            the Startup list's fill (icons) and sort by Company vs its bare scan
+#   pages [rounds] [items]              the IE Helpers, ActiveX and Hidden Files lists' fills vs their scans
 #   areas [rounds]                      services, active tasks and scheduled tasks listings
 #   addons [ActiveX controls] [rounds]  add-on, ActiveX, file-type and hidden-file scans
 #   reports [removals]                  removals with both reports against a silent local service
 #   unattended [rounds]                 the -ScanLog, -Report and -Spreadsheet runs of the real program
+#   info [rounds] [Run values]          what the information window reads per entry (startup, services)
 #   all                                 each of the above with its defaults
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VX_BUILD:-$root/build}
 prefix=${VX_BENCH_PREFIX:-p64}
 which=scan
-case "${1:-}" in scan|fill|areas|addons|reports|unattended|all) which=$1; shift ;; esac
+case "${1:-}" in scan|fill|pages|areas|addons|reports|unattended|info|all) which=$1; shift ;; esac
 targets="${which}_bench"
 [ "$which" = reports ] && targets=report_bench
 [ "$which" = unattended ] && targets=VandrelixEx
 [ "$which" = fill ] && targets="fill_bench vx_fixtures"
+[ "$which" = pages ] && targets="pages_bench vx_fixtures"
+[ "$which" = info ] && targets="info_bench vx_fixtures"
 [ "$which" = all ] && targets="scan_bench fill_bench vx_fixtures areas_bench addons_bench report_bench"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
 # shellcheck disable=SC2086
@@ -33,6 +37,8 @@ run() { echo "== $1"; wine "$build/bin/$1.exe" "${@:2}" </dev/null; }
 case "$which" in
   scan) run scan_bench "${1:-200}" "${2:-5}" ;;
   fill) run fill_bench "${1:-5}" "${@:2}" ;;
+  pages) run pages_bench "${1:-3}" "${2:-200}" ;;
+  info) run info_bench "${1:-3}" "${2:-64}" ;;
   areas) run areas_bench "${1:-5}" ;;
   addons) run addons_bench "${1:-200}" "${2:-5}" ;;
   reports) run report_bench "${1:-10}" ;;

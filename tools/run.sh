@@ -14,7 +14,7 @@ build=${VX_BUILD:-$root/build}
 
 if [ "$(id -u)" = 0 ]; then bash "$root/tools/setup.sh"; fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw-posix.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target VandrelixEx demo_seed >/dev/null
+cmake --build "$build" -j"$(nproc)" --target VandrelixEx demo_seed ${VX_PICTURES:+demo_shot} >/dev/null
 
 export VX_HOME=$build/wine/home WINEDEBUG=${WINEDEBUG:--all}
 # shellcheck source=tools/wine-env.sh
@@ -37,7 +37,7 @@ if [ ! -f "$prefix/.vx-demo" ]; then
   echo "run: seeding demonstration startup entries into $prefix (first run only)"
   # Wine's own window captions need its Marlett and Tahoma faces inside the prefix.
   cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-  wine "$build/bin/demo_seed.exe" </dev/null | tr -d '\r'
+  for seed in "$build"/bin/demo_seed*.exe; do wine "$seed" </dev/null | tr -d '\r'; done
   touch "$prefix/.vx-demo"
 fi
 # The demonstration programs that start at logon run while the explorer is looked at.
@@ -65,10 +65,29 @@ shot=${VX_SHOT:-$build/screenshot.png}
 if [ -n "$sheet" ]; then
   sleep "${VX_RUN_SECONDS:-2}"
   import -window "$sheet" "$shot" 2>/dev/null || true
-  echo "run: VandrelixEx is running with its sheet open"
+  echo "run: VandrelixEx is running with its property sheet open"
   echo "run: screenshot saved to $shot"
+  # More pictures for the README (tools/screenshot.sh names their folder in VX_PICTURES): windows
+  # opened on the sheet by tools/demo/demo_shot.
+  picture() {  # picture NAME DEMO_SHOT_ARGUMENTS...
+    local bmp=$build/$1.bmp
+    rm -f "$bmp"
+    # The desktop starts the program and returns at once: the picture is there when it is written.
+    wine explorer "/desktop=$desktop" "$build/bin/demo_shot.exe" "${@:2}" "$(winepath -w "$bmp")" </dev/null
+    for _ in $(seq 1 150); do [ -s "$bmp" ] && break; sleep 0.2; done
+    sleep 1
+    if [ -s "$bmp" ] && convert "$bmp" "$VX_PICTURES/$1.png"; then
+      echo "run: picture saved to $VX_PICTURES/$1.png"
+    else
+      echo "run: no picture $1"
+    fi
+    rm -f "$bmp"
+  }
+  if [ -n "${VX_PICTURES:-}" ]; then
+    picture info-window info "Heron Sync"
+  fi
 else
-  echo "run: the sheet did not appear (log: $build/run.log)"
+  echo "run: the property sheet did not appear (log: $build/run.log)"
 fi
 wine explorer "/desktop=$desktop" "$exe" -Q </dev/null >/dev/null 2>&1 || true
 wait $pid 2>/dev/null || true

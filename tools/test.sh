@@ -68,7 +68,7 @@ for p in p64 p32; do
   tally "$build/ctest-$p.log"
 done
 
-# The end-to-end tests leave a picture of each page they open, per prefix (<page>-page-p64.bmp...).
+# The end-to-end tests leave a picture of each page they use per prefix (<page>-page-<prefix>.bmp).
 for shot in "$build"/*-page-p64.bmp "$build"/*-page-p32.bmp; do
   [ -f "$shot" ] || continue
   convert "$shot" "${shot%.bmp}.png" 2>/dev/null && rm -f "$shot" && shot=${shot%.bmp}.png

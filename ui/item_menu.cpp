@@ -8,9 +8,12 @@
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "records/online.h"
+#include "records/program_report.h"
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "startup/toggle.h"
+#include "ui/info_window.h"
 #include "ui/list_view.h"
 #include "ui/sheet.h"
 
@@ -63,17 +66,15 @@ const MenuRow kMenuRows[] = {
                E(913, 1180)}},
     {6055, 1, {E(301, 1008), E(1135, 1201), E(1136, 1202), E(311, 1064), E(1117, 1065), E(1118, 1197), kSeparator,
                E(302, 1003), E(1124, 1198), kNote}},
+    {6056, 1, {}},  // ActiveX: the common tail alone
 };
 #undef E
 #undef LOW
 
 // Commands whose work is not in this build yet: greyed in a page's entries, left out of the tail.
-// Each entry goes when the window or request behind it lands.
+// Each entry goes when the window or request behind it lands (0 ends the list).
 const int kNotYetAvailable[] = {
-    1008,  // the information window
-    1067,  // QOVA Info lookups
-    9,     // the scan log
-    1077,  // the help pages
+    0,
 };
 
 void AddEntry(HMENU menu, UINT textId, int command) {
@@ -113,7 +114,7 @@ int ItemExecutable(int item, char* path) {
 
 int CommandAvailable(int command) {
   for (int unavailable : kNotYetAvailable)
-    if (unavailable == command) return 0;
+    if (unavailable != 0 && unavailable == command) return 0;
   return 1;
 }
 
@@ -157,6 +158,10 @@ int ItemContextMenu(HWND page, int pageId, int row) {
   HWND list = FindWindowExA(page, nullptr, WC_LISTVIEWA, nullptr);
   HMENU menu = BuildItemMenu(pageId, list ? RowItemIndex(list, row) : -1);
   if (!menu) return 0;
+  if (GetMenuItemCount(menu) <= 0) {  // nothing available to offer for this page yet
+    DestroyMenu(menu);
+    return 0;
+  }
   POINT at;
   GetCursorPos(&at);
   SetForegroundWindow(GetAncestor(page, GA_ROOT));
@@ -166,13 +171,43 @@ int ItemContextMenu(HWND page, int pageId, int row) {
   return 1;
 }
 
+// The program report rescans every area into the item table: the page's entries are set aside
+// meanwhile, so its rows and their commands still name the same entries afterwards.
+static void WriteReportKeepingEntries() {
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  SetStartupItemsAside();
+  WritePageReport();
+  PutStartupItemsBack();
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+}
+
 int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
-  int needsItem = command == 1164 || command == 1201 || command == 1202 || command == 1144;
+  // Info (1008, and 1 from Enter), QOVA Info and the item actions work on the selected row's entry.
+  int needsItem = command == 1 || command == 1008 || command == 1067 || command == 1164 || command == 1201 ||
+                  command == 1202 || command == 1144;
   if (needsItem && (item < 0 || item >= StartupItemCount)) {
     ShowHint(page, 57);  // "No selection has been made."
     return 1;
   }
   switch (command) {
+    case 1:
+    case 1008:
+      ShowInfoWindow(GetAncestor(page, GA_ROOT), FindWindowExA(page, nullptr, WC_LISTVIEWA, nullptr), item);
+      return 1;
+    case 1067: {
+      char file[260] = "";
+      GetItemTitle(item, SelectedItemTitle);
+      GetItemFile(item, file);
+      OpenProgramInfo(GetItemLocation(item), file);
+      return 1;
+    }
+    case 9:
+      WriteReportKeepingEntries();
+      return 1;
+    case 1077:  // the help picture and the menu's "Vandrelix Help"
+    case 1134:  // the page's Help button
+      OpenHelpPage(page, pageId);
+      return 1;
     case 1164:
       ViewItemNote(item);
       return 1;
@@ -189,7 +224,6 @@ int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
       PostMessageA(MainWindow, WM_COMMAND, 1359, 0);  // the main window restarts into repair
       return 1;
     default:
-      // Info (1008), QOVA Info (1067), the log (9) and help (1077) until their windows are wired.
       return !CommandAvailable(command);
   }
 }

@@ -41,6 +41,9 @@ const SortRule kSortRules[] = {
     {6029, "SortActiveTask", 6, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE, KEY_NUMBER, KEY_NUMBER}, 0},
     // Delayed start: title, file name, kind, and the delay compared as the number it is.
     {6055, "SortPrograms", 4, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_NUMBER}, 0},
+    {6040, "SortIEHelper", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0},
+    {6052, "SortHidden", 5, {KEY_TEXT, KEY_TEXT, KEY_DATE, KEY_DATE, KEY_NUMBER}, 0},
+    {6056, "SortActiveX", 6, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE, KEY_TEXT}, 0},
 };
 
 // The sort key of each page as the user last chose it; read from the options the first time.

@@ -15,17 +15,23 @@
 
 // The page procedures, one per file under ui/pages/.
 INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK IEHelpersPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ServicesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ActiveTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 void RefreshActiveTasks(HWND page);
+INT_PTR CALLBACK HiddenFilesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // In sheet order. A page whose area has not landed has no row, so the sheet never shows an empty page.
 const SheetPage kSheetPages[] = {
     {102, 170, 606, StartupPage, 6026, nullptr, nullptr},
+    {139, 180, 694, IEHelpersPage, 6040, nullptr, nullptr},
     {137, 182, 680, ScheduledTasksPage, 6039, nullptr, nullptr},
     {132, 173, 636, ServicesPage, 6038, IsNtPlatform, nullptr},
     {110, 176, 607, ActiveTasksPage, 6029, nullptr, RefreshActiveTasks},
+    {195, 198, 973, HiddenFilesPage, 6052, nullptr, nullptr},
+    {201, 212, 1155, ActiveXPage, 6056, nullptr, nullptr},
 };
 const int kSheetPageCount = sizeof kSheetPages / sizeof kSheetPages[0];
 
@@ -84,8 +90,28 @@ int CALLBACK PreCreateSheet(HWND, UINT message, LPARAM lParam) {
   return 0;
 }
 
+// The sheet's default command while a page's list has the focus: Enter there is the page's Info
+// (command 1) for the selected row, not the sheet's hidden OK button. No control has this id.
+enum { kEnterOnList = 6098 };
+
+int ListHasFocus() {
+  HWND focus = GetFocus();
+  char className[32] = "";
+  return ActivePage && focus && IsChild(ActivePage, focus) && GetClassNameA(focus, className, sizeof className) &&
+         lstrcmpiA(className, WC_LISTVIEWA) == 0;
+}
+
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case DM_GETDEFID:
+      if (ListHasFocus()) return MAKELONG(kEnterOnList, DC_HASDEFID);
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kEnterOnList) {
+        if (ListHasFocus()) SendMessageA(ActivePage, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+        return 0;
+      }
+      break;
     case WM_GETMINMAXINFO:
       if (minimumTrack.x > 0 && minimumTrack.y > 0) ((MINMAXINFO*)lParam)->ptMinTrackSize = minimumTrack;
       break;

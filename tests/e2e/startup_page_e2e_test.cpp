@@ -59,8 +59,7 @@ class StartupPageE2E : public StartupTest {
 TEST_F(StartupPageE2E, DisablesAndEnablesARunEntryFromItsContextMenu) {
   ASSERT_TRUE(PutRunValue(11, "VxTest Alpha", Command("-alpha").c_str(), REG_EXPAND_SZ));
   Open("VxTest Alpha");
-  ASSERT_FALSE(TabTitles(sheet).empty());
-  EXPECT_EQ(" Startup Programs ", TabTitles(sheet)[0]);
+  EXPECT_EQ(" Startup Programs ", TabTitles(sheet).at(0));
   int row = FindRow(list, "VxTest Alpha");
   EXPECT_EQ("vf_with_icon.exe -alpha", CellText(list, row, kColumnCommand));
   EXPECT_EQ("Icon Company", CellText(list, row, kColumnCompany));

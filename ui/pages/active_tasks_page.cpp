@@ -2,7 +2,6 @@
 // of the processes, when all files are shown), and ending them.
 #include "ui/pages/active_tasks_page.h"
 
-#include <windows.h>
 #include <commctrl.h>
 #include <limits.h>
 #include <string.h>
@@ -16,13 +15,25 @@
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "ui/item_menu.h"
-#include "ui/pages/list_page.h"
+#include "ui/pages/page_frame.h"
 #include "ui/sheet.h"
 
 namespace {
 
 const int kPageId = 6029;
-enum { IDC_REFRESH = 1006, IDC_KILL_TASK = 1007, IDC_SHOW_ALL_FILES = 1017 };
+
+enum {
+  IDC_LIST = 1000,
+  IDC_DESCRIPTION = 1047,
+  IDC_HINT = 1048,
+  IDC_INFO = 1008,
+  IDC_REFRESH = 1006,
+  IDC_KILL_TASK = 1007,
+  IDC_HELP_BUTTON = 1134,
+  IDC_CLOSE = 1004,
+  IDC_HELP_PICTURE = 1077,
+  IDC_SHOW_ALL_FILES = 1017,
+};
 
 struct RowFacts {
   char program[260];  // ExeFromCommand of the item's file
@@ -42,7 +53,7 @@ void GatherFacts(int item) {
   char file[260] = "";
   GetItemFile(item, file);
   ExeFromCommand(file, facts.program);
-  facts.file = RowProgramFacts(facts.program, 1, &facts.image);
+  facts.file = AreaProgramFacts(facts.program, 1, &facts.image);
   if (!GetFirstDetected(facts.program, kActiveTaskCode, facts.detected)) facts.detected[0] = 0;
 }
 
@@ -78,38 +89,24 @@ const ListColumn kColumns[] = {
 
 const PageList kActiveTasksList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr, RowListed};
 
-int FillActiveTasksList(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  EnumerateActiveTasks();
-  int count = FillList(ListOfPage(page), &kActiveTasksList);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
-
 namespace {
 
-const int kButtons[] = {IDC_PAGE_INFO, IDC_REFRESH, IDC_KILL_TASK, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
-const ListPageParts kParts = {kPageId, &kActiveTasksList, kButtons, 5, IDC_SHOW_ALL_FILES};
+const int kButtons[] = {IDC_INFO, IDC_REFRESH, IDC_KILL_TASK, IDC_HELP_BUTTON, IDC_CLOSE};
+const int kFooter[] = {IDC_HINT, IDC_SHOW_ALL_FILES};
+const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 5, kFooter, 2};
+
+HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
 // Ends each selected row's own process (and the program's other processes), then lists afresh.
 void KillSelected(HWND page) {
   static int items[kMaxItems];
-  int count = SelectedItems(ListOfPage(page), items, kMaxItems);
+  int count = SelectedItemIndexes(ListOf(page), items, kMaxItems);
   if (count == 0) {
-    ShowHint(page, 57);
+    ShowHint(page, 57);  // "No selection has been made."
     return;
   }
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   for (int i = 0; i < count; ++i) EndActiveTask(items[i]);
-  FillActiveTasksList(page);
-}
-
-void Activate(HWND page) {
-  ActivateListPage(page, kParts);
-  CheckDlgButton(page, IDC_SHOW_ALL_FILES, OptionSet[OPT_ShowAllFiles] ? BST_CHECKED : BST_UNCHECKED);
-  // Only the walk of 64-bit Windows reads every module; elsewhere each process shows its program.
-  EnableWindow(GetDlgItem(page, IDC_SHOW_ALL_FILES), RunningOnWow64 ? TRUE : FALSE);
   FillActiveTasksList(page);
 }
 
@@ -127,29 +124,50 @@ void OnCommand(HWND page, int id) {
       WriteOption("ShowAllFiles", OptionSet[OPT_ShowAllFiles]);
       FillActiveTasksList(page);
       break;
-    case IDC_PAGE_CLOSE:
+    case IDC_CLOSE:
       CloseSheet();
       break;
-    case IDC_PAGE_HELP:
-      HandleSharedItemCommand(page, kPageId, 1077, -1);
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOfPage(page)));
+      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
       break;
   }
 }
 
 // The status bar shows the whole path of the selected program.
 void UpdateSelection(HWND page) {
-  int item = SelectedItemIndex(ListOfPage(page));
+  int item = SelectedItemIndex(ListOf(page));
   if (item < 0 || item >= StartupItemCount || !StatusBar) return;
   char file[260] = "";
   GetItemFile(item, file);
   SetStatusText(file);
 }
 
+void Activate(HWND page) {
+  AddListColumnsOnce(ListOf(page), &kActiveTasksList);
+  CheckDlgButton(page, IDC_SHOW_ALL_FILES, OptionSet[OPT_ShowAllFiles] ? BST_CHECKED : BST_UNCHECKED);
+  // Only the walk of 64-bit Windows reads every module; elsewhere each process shows its program.
+  EnableWindow(GetDlgItem(page, IDC_SHOW_ALL_FILES), RunningOnWow64 ? TRUE : FALSE);
+  FillActiveTasksList(page);
+}
+
+void Initialise(HWND page) {
+  SetItemTextFromId(page, 221, IDC_DESCRIPTION);
+  SetHintText(page, 222, IDC_HINT);
+  const struct {
+    UINT text;
+    int control;
+  } kTexts[] = {{301, IDC_INFO},        {305, IDC_REFRESH}, {306, IDC_KILL_TASK},
+                {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE},   {1334, IDC_SHOW_ALL_FILES}};
+  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
+  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
+  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
+  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
+  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
+}
+
 INT_PTR OnNotify(HWND page, NMHDR* header) {
-  if (header->idFrom != IDC_PAGE_LIST) return ListPageSheetNotify(page, header, Activate);
+  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
   switch (header->code) {
     case LVN_COLUMNCLICK: {
       int column = ((NMLISTVIEW*)header)->iSubItem;
@@ -160,8 +178,7 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
       ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
       return TRUE;
     case NM_DBLCLK:
-    case NM_RETURN:
-      OnCommand(page, IDC_PAGE_INFO);
+      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
       return TRUE;
     case LVN_KEYDOWN:
       if (((NMLVKEYDOWN*)header)->wVKey == VK_F5) PostMessageA(page, WM_COMMAND, IDC_REFRESH, 0);
@@ -177,6 +194,17 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 
 }  // namespace
 
+int FillActiveTasksList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  EnumerateActiveTasks();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kActiveTasksList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
+
 // A request that raises the sheet while this page is shown lists the running programs afresh.
 void RefreshActiveTasks(HWND page) {
   if (IsWindow(page)) FillActiveTasksList(page);
@@ -184,22 +212,20 @@ void RefreshActiveTasks(HWND page) {
 
 INT_PTR CALLBACK ActiveTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: {
-      static const UINT kTexts[][2] = {{301, IDC_PAGE_INFO},  {305, IDC_REFRESH},    {306, IDC_KILL_TASK},
-                                       {793, IDC_PAGE_HELP},  {304, IDC_PAGE_CLOSE}, {1334, IDC_SHOW_ALL_FILES}};
-      InitialiseListPage(page, 221, 222, kTexts, 6);
+    case WM_INITDIALOG:
+      Initialise(page);
       return TRUE;
-    }
     case WM_NOTIFY:
       return OnNotify(page, (NMHDR*)lParam);
-    case WM_COMMAND: {
-      int id = LOWORD(wParam) == IDOK ? (int)IDC_PAGE_INFO : (int)LOWORD(wParam);  // Enter: the row's information
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, id);
+    case WM_COMMAND:
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
       return TRUE;
-    }
+    case WM_CONTEXTMENU:
+      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
+      return TRUE;
     case kLayoutPage:
     case WM_SIZE:
-      LayoutListPage(page, kParts);
+      LayoutPageControls(page, &kControls);
       return TRUE;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

@@ -2,7 +2,6 @@
 // last run, and their removal.
 #include "ui/pages/scheduled_tasks_page.h"
 
-#include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
 
@@ -13,13 +12,23 @@
 #include "platform/text.h"
 #include "startup/items.h"
 #include "ui/item_menu.h"
-#include "ui/pages/list_page.h"
+#include "ui/pages/page_frame.h"
 #include "ui/sheet.h"
 
 namespace {
 
 const int kPageId = 6039;
-enum { IDC_REMOVE = 1003 };
+
+enum {
+  IDC_LIST = 1000,
+  IDC_DESCRIPTION = 1047,
+  IDC_HINT = 1048,
+  IDC_INFO = 1008,
+  IDC_REMOVE = 1003,
+  IDC_HELP_BUTTON = 1134,
+  IDC_CLOSE = 1004,
+  IDC_HELP_PICTURE = 1077,
+};
 
 struct RowFacts {
   const ProgramFacts* file;
@@ -30,7 +39,7 @@ void GatherFacts(int item) {
   char file[260] = "", program[260];
   GetItemFile(item, file);
   ExeFromCommand(file, program);
-  facts.file = RowProgramFacts(program, 0, &facts.image);
+  facts.file = AreaProgramFacts(program, 0, &facts.image);
 }
 
 int RowImage(int) { return facts.image; }
@@ -101,22 +110,16 @@ const ListColumn kColumns[] = {
 
 const PageList kScheduledTasksList = {kPageId, kColumns, 5, GatherFacts, RowImage, nullptr, nullptr};
 
-int FillScheduledTasksList(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  EnumerateScheduledTasks();
-  int count = FillList(ListOfPage(page), &kScheduledTasksList);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
-
 namespace {
 
-const int kButtons[] = {IDC_PAGE_INFO, IDC_REMOVE, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
-const ListPageParts kParts = {kPageId, &kScheduledTasksList, kButtons, 4, 0};
+const int kButtons[] = {IDC_INFO, IDC_REMOVE, IDC_HELP_BUTTON, IDC_CLOSE};
+const int kFooter[] = {IDC_HINT};
+const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 4, kFooter, 1};
+
+HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
 void RemoveSelected(HWND page) {
-  int item = SelectedItemOrHint(page);
+  int item = SelectedItemOrHint(page, ListOf(page));
   if (item < 0) return;
   char title[128] = "", pattern[1024], question[1200];
   GetItemTitle(item, title);
@@ -129,40 +132,52 @@ void RemoveSelected(HWND page) {
   FillScheduledTasksList(page);
 }
 
-void Activate(HWND page) {
-  ActivateListPage(page, kParts);
-  FillScheduledTasksList(page);
-}
-
 void OnCommand(HWND page, int id) {
   SheetBusyScope busy;
   switch (id) {
     case IDC_REMOVE:
       RemoveSelected(page);
       break;
-    case IDC_PAGE_CLOSE:
+    case IDC_CLOSE:
       CloseSheet();
       break;
-    case IDC_PAGE_HELP:
-      HandleSharedItemCommand(page, kPageId, 1077, -1);
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOfPage(page)));
+      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
       break;
   }
 }
 
 // The status bar shows the whole program path of the selected task.
 void UpdateSelection(HWND page) {
-  int item = SelectedItemIndex(ListOfPage(page));
+  int item = SelectedItemIndex(ListOf(page));
   if (item < 0 || item >= StartupItemCount || !StatusBar) return;
   char file[260] = "";
   GetItemFile(item, file);
   SetStatusText(file);
 }
 
+void Activate(HWND page) {
+  AddListColumnsOnce(ListOf(page), &kScheduledTasksList);
+  FillScheduledTasksList(page);
+}
+
+void Initialise(HWND page) {
+  SetItemTextFromId(page, 678, IDC_DESCRIPTION);
+  SetHintText(page, 679, IDC_HINT);
+  const struct {
+    UINT text;
+    int control;
+  } kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}};
+  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
+  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
+  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
+  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
+  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
+}
+
 INT_PTR OnNotify(HWND page, NMHDR* header) {
-  if (header->idFrom != IDC_PAGE_LIST) return ListPageSheetNotify(page, header, Activate);
+  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
   switch (header->code) {
     case LVN_COLUMNCLICK: {
       int column = ((NMLISTVIEW*)header)->iSubItem;
@@ -173,8 +188,7 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
       ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
       return TRUE;
     case NM_DBLCLK:
-    case NM_RETURN:
-      OnCommand(page, IDC_PAGE_INFO);
+      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
       return TRUE;
     case LVN_KEYDOWN:
       // The Delete key asks to remove the selected task, as the Remove button does.
@@ -191,24 +205,33 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 
 }  // namespace
 
+int FillScheduledTasksList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  EnumerateScheduledTasks();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kScheduledTasksList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
+
 INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: {
-      static const UINT kTexts[][2] = {
-          {301, IDC_PAGE_INFO}, {302, IDC_REMOVE}, {793, IDC_PAGE_HELP}, {304, IDC_PAGE_CLOSE}};
-      InitialiseListPage(page, 678, 679, kTexts, 4);
+    case WM_INITDIALOG:
+      Initialise(page);
       return TRUE;
-    }
     case WM_NOTIFY:
       return OnNotify(page, (NMHDR*)lParam);
-    case WM_COMMAND: {
-      int id = LOWORD(wParam) == IDOK ? (int)IDC_PAGE_INFO : (int)LOWORD(wParam);  // Enter: the row's information
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, id);
+    case WM_COMMAND:
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
       return TRUE;
-    }
+    case WM_CONTEXTMENU:
+      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
+      return TRUE;
     case kLayoutPage:
     case WM_SIZE:
-      LayoutListPage(page, kParts);
+      LayoutPageControls(page, &kControls);
       return TRUE;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

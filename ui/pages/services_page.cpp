@@ -2,7 +2,6 @@
 // service and changing its start type happen in the program information window.
 #include "ui/pages/services_page.h"
 
-#include <windows.h>
 #include <commctrl.h>
 
 #include "areas/program_facts.h"
@@ -13,13 +12,23 @@
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "ui/item_menu.h"
-#include "ui/pages/list_page.h"
+#include "ui/pages/page_frame.h"
 #include "ui/sheet.h"
 
 namespace {
 
 const int kPageId = 6038;
-enum { IDC_MICROSOFT_FILTER = 1015 };
+
+enum {
+  IDC_LIST = 1000,
+  IDC_DESCRIPTION = 1047,
+  IDC_HINT = 1048,
+  IDC_INFO = 1008,
+  IDC_HELP_BUTTON = 1134,
+  IDC_CLOSE = 1004,
+  IDC_HELP_PICTURE = 1077,
+  IDC_MICROSOFT_FILTER = 1015,
+};
 
 // What a row's texts need, read once per row while the list fills.
 struct RowFacts {
@@ -36,7 +45,7 @@ void GatherFacts(int item) {
   GetItemFile(item, file);
   GetItemTitle(item, title);
   ExeFromCommand(file, facts.program);
-  facts.file = RowProgramFacts(facts.program, 0, &facts.image);
+  facts.file = AreaProgramFacts(facts.program, 0, &facts.image);
   facts.stateWord = GetServiceStateText(title, facts.state);
   if (!GetFirstDetected(facts.program, kServiceExeCode, facts.detected)) facts.detected[0] = 0;
 }
@@ -71,69 +80,75 @@ void StartupText(int item, char* out, size_t cap) {
 void DetectedText(int, char* out, size_t cap) { CopyText(out, cap, facts.detected); }
 
 const ListColumn kColumns[] = {
-    {627, 0.3, ItemTitleText, nullptr},            // Title
-    {628, 0.25, CommandText, ItemFileNameText},    // Command
-    {699, 0.2, CompanyText, CompanyKey},           // Company
-    {648, 0.1, StatusText, nullptr},               // Status
-    {651, 0.12, StartupText, nullptr},             // Startup
-    {912, 0.01, DetectedText, nullptr},            // First Detected
+    {627, 0.3, ItemTitleText, nullptr},          // Title
+    {628, 0.25, CommandText, ItemFileNameText},  // Command
+    {699, 0.2, CompanyText, CompanyKey},         // Company
+    {648, 0.1, StatusText, nullptr},             // Status
+    {651, 0.12, StartupText, nullptr},           // Startup
+    {912, 0.01, DetectedText, nullptr},          // First Detected
 };
 
 }  // namespace
 
 const PageList kServicesList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr, nullptr};
 
-int FillServicesList(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  EnumerateServices();
-  int count = FillList(ListOfPage(page), &kServicesList);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
-
 namespace {
 
-const int kButtons[] = {IDC_PAGE_INFO, IDC_PAGE_HELP, IDC_PAGE_CLOSE};
-const ListPageParts kParts = {kPageId, &kServicesList, kButtons, 3, IDC_MICROSOFT_FILTER};
+const int kButtons[] = {IDC_INFO, IDC_HELP_BUTTON, IDC_CLOSE};
+const int kFooter[] = {IDC_HINT, IDC_MICROSOFT_FILTER};
+const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 3, kFooter, 2};
 
-void Activate(HWND page) {
-  ActivateListPage(page, kParts);
-  CheckDlgButton(page, IDC_MICROSOFT_FILTER, OptionSet[OPT_HideMicrosoftServices] ? BST_CHECKED : BST_UNCHECKED);
-  FillServicesList(page);
-}
+HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
 void OnCommand(HWND page, int id) {
   SheetBusyScope busy;
   switch (id) {
-    case IDC_PAGE_CLOSE:
-      CloseSheet();
-      break;
     case IDC_MICROSOFT_FILTER:
       OptionSet[OPT_HideMicrosoftServices] = IsDlgButtonChecked(page, IDC_MICROSOFT_FILTER) == BST_CHECKED ? 1 : 0;
       WriteOption("HideMicrosoftServices", OptionSet[OPT_HideMicrosoftServices]);
       FillServicesList(page);
       break;
-    case IDC_PAGE_HELP:
-      HandleSharedItemCommand(page, kPageId, 1077, -1);
+    case IDC_CLOSE:
+      CloseSheet();
       break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOfPage(page)));
+      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
       break;
   }
 }
 
 // The status bar tells what the selected service does (its description), else where its program is.
 void UpdateSelection(HWND page) {
-  int item = SelectedItemIndex(ListOfPage(page));
+  int item = SelectedItemIndex(ListOf(page));
   if (item < 0 || item >= StartupItemCount || !StatusBar) return;
   char text[1024] = "";
   if (!GetItemDescription(item, text, sizeof text) || !text[0]) GetItemFile(item, text);
   SetStatusText(text);
 }
 
+void Activate(HWND page) {
+  AddListColumnsOnce(ListOf(page), &kServicesList);
+  CheckDlgButton(page, IDC_MICROSOFT_FILTER, OptionSet[OPT_HideMicrosoftServices] ? BST_CHECKED : BST_UNCHECKED);
+  FillServicesList(page);
+}
+
+void Initialise(HWND page) {
+  SetItemTextFromId(page, 638, IDC_DESCRIPTION);
+  SetHintText(page, 639, IDC_HINT);
+  const struct {
+    UINT text;
+    int control;
+  } kTexts[] = {{301, IDC_INFO}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}, {721, IDC_MICROSOFT_FILTER}};
+  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
+  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
+  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
+  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
+  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
+}
+
 INT_PTR OnNotify(HWND page, NMHDR* header) {
-  if (header->idFrom != IDC_PAGE_LIST) return ListPageSheetNotify(page, header, Activate);
+  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
   switch (header->code) {
     case LVN_COLUMNCLICK: {
       int column = ((NMLISTVIEW*)header)->iSubItem;
@@ -144,8 +159,7 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
       ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
       return TRUE;
     case NM_DBLCLK:
-    case NM_RETURN:
-      OnCommand(page, IDC_PAGE_INFO);
+      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
       return TRUE;
     case LVN_ITEMCHANGED: {
       NMLISTVIEW* change = (NMLISTVIEW*)header;
@@ -158,24 +172,33 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
 
 }  // namespace
 
+int FillServicesList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  EnumerateServices();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kServicesList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
+
 INT_PTR CALLBACK ServicesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: {
-      static const UINT kTexts[][2] = {
-          {301, IDC_PAGE_INFO}, {793, IDC_PAGE_HELP}, {304, IDC_PAGE_CLOSE}, {721, IDC_MICROSOFT_FILTER}};
-      InitialiseListPage(page, 638, 639, kTexts, 4);
+    case WM_INITDIALOG:
+      Initialise(page);
       return TRUE;
-    }
     case WM_NOTIFY:
       return OnNotify(page, (NMHDR*)lParam);
-    case WM_COMMAND: {
-      int id = LOWORD(wParam) == IDOK ? (int)IDC_PAGE_INFO : (int)LOWORD(wParam);  // Enter: the row's information
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, id);
+    case WM_COMMAND:
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
       return TRUE;
-    }
+    case WM_CONTEXTMENU:
+      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
+      return TRUE;
     case kLayoutPage:
     case WM_SIZE:
-      LayoutListPage(page, kParts);
+      LayoutPageControls(page, &kControls);
       return TRUE;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

@@ -138,10 +138,13 @@ struct ItemTexts {
   char file[260];
   char command[260];
   int code;
+  char name[512];  // the entry's real name; the operations refuse without one
+  int hasName;
 };
 
 void ReadItem(int item, ItemTexts* texts) {
-  texts->title[0] = texts->file[0] = texts->command[0] = 0;
+  texts->title[0] = texts->file[0] = texts->command[0] = texts->name[0] = 0;
+  texts->hasName = GetItemValueName(item, texts->name);
   GetItemTitle(item, texts->title);
   GetItemFile(item, texts->file);
   GetItemCommand(item, texts->command);
@@ -162,12 +165,12 @@ void ToggleSelected(HWND page, int enable) {
   for (int i = 0; i < count; ++i) {
     ItemTexts texts;
     ReadItem(items[i], &texts);
-    int marker = ReadDisabledMarker(texts.title);
-    if (enable ? marker == 0 : marker != 0) continue;  // already as asked: nothing to end or move
+    int disabled = IsItemDisabled(items[i]) != 0;
+    if (!texts.hasName || enable != disabled) continue;  // already as asked: nothing to end or move
     // A program that is disabled is ended first, after asking when it is the only row. The advanced
     // places (Winlogon, hooks, notification packages) name parts of Windows itself: never ended.
     if (!enable && texts.code < 250) EndProcessByPath(texts.file, texts.title, count == 1);
-    ToggleStartupItem(texts.title, texts.file, texts.command, texts.code);
+    ToggleStartupItem(texts.name, texts.file, texts.command, texts.code);
   }
   Refill(page);
 }
@@ -195,7 +198,7 @@ void RemoveSelected(HWND page) {
       FillTemplate(question, sizeof question, pattern, texts.file);
       if (MessageBoxExA(page, question, ApplicationTitle, MB_YESNO | MB_ICONWARNING, UiLanguage) != IDYES) continue;
     }
-    RemoveStartupItem(texts.title, texts.file, texts.command, texts.code);
+    if (texts.hasName) RemoveStartupItem(texts.name, texts.file, texts.command, texts.code);
   }
   Refill(page);
 }
@@ -395,9 +398,12 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
       case NM_RCLICK:
         ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
         return TRUE;
-      case NM_DBLCLK:
-        // String 211 promises QOVA Info here; it comes with the online lookups.
+      case NM_DBLCLK: {
+        // QOVA Info, as the page's heading says.
+        int row = ((NMITEMACTIVATE*)header)->iItem;
+        if (row >= 0) HandleSharedItemCommand(page, kPageId, 1067, RowItemIndex(list, row));
         return TRUE;
+      }
       case LVN_ITEMCHANGED: {
         NMLISTVIEW* change = (NMLISTVIEW*)header;
         if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) UpdateSelection(page);

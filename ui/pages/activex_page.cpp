@@ -1,0 +1,250 @@
+// The ActiveX page: the controls Internet Explorer has used (or, on request, every control with
+// compatibility settings), each enabled or disabled through its kill bit.
+#include "ui/pages/activex_page.h"
+
+#include <commctrl.h>
+#include <string.h>
+
+#include "areas/browser.h"
+#include "platform/file_facts.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "startup/detected.h"
+#include "startup/items.h"
+#include "ui/item_menu.h"
+#include "ui/list_view.h"
+#include "ui/pages/page_frame.h"
+#include "ui/sheet.h"
+
+namespace {
+
+const int kPageId = 6056;
+
+enum {
+  IDC_LIST = 1000,
+  IDC_DESCRIPTION = 1047,
+  IDC_ENABLE = 10,
+  IDC_DISABLE = 11,
+  IDC_INFO = 1008,
+  IDC_HELP_BUTTON = 1134,
+  IDC_CLOSE = 1004,
+  IDC_HELP_PICTURE = 1077,
+  IDC_NON_MICROSOFT = 1170,
+  IDC_LIST_ALL = 1171,
+};
+
+struct RowFacts {
+  char name[260];  // the server's file name as the disk spells it (the table holds it in capitals)
+  int exists;
+  int image;
+  char company[260];
+  int enabled;
+  char detected[24];
+} facts;
+
+void GatherFacts(int item) {
+  char file[260] = "", classId[260] = "";
+  GetItemFile(item, file);
+  GetItemCommand(item, classId);
+  const ListProgramFacts* program = ListProgramFactsOf(file, VF_CompanyName);
+  facts.exists = program->exists;
+  CopyText(facts.name, file + FileNamePos(file));
+  WIN32_FIND_DATAA found;
+  HANDLE find = facts.exists ? FindFirstFileA(file, &found) : INVALID_HANDLE_VALUE;
+  if (find != INVALID_HANDLE_VALUE) {
+    CopyText(facts.name, found.cFileName);
+    FindClose(find);
+  }
+  facts.image = program->image;
+  CopyText(facts.company, program->version);
+  facts.enabled = IsActiveXEnabled(classId);  // the state stored now, not the one at listing
+  GetFirstDetected(file, kCodeActiveX, facts.detected);
+}
+
+int RowImage(int) { return facts.image; }
+
+void ModuleText(int item, char* out, size_t cap) {
+  char title[128] = "";
+  GetItemTitle(item, title);
+  CopyText(out, cap, title);
+}
+
+void CommandText(int, char* out, size_t cap) { CopyText(out, cap, facts.name); }
+
+void CompanyText(int, char* out, size_t cap) {
+  if (!facts.exists) {
+    LoadText(730, out, (int)cap);  // "File Does Not Exist"
+  } else {
+    CopyText(out, cap, facts.company);
+  }
+}
+
+void CompanyKey(int, char* out, size_t cap) { CopyText(out, cap, facts.company); }
+
+void TypeText(int, char* out, size_t cap) { LoadText(facts.enabled ? 1156 : 666, out, (int)cap); }
+
+void DetectedText(int, char* out, size_t cap) { CopyText(out, cap, facts.detected); }
+
+void ClassIdText(int item, char* out, size_t cap) {
+  char classId[260] = "";
+  GetItemCommand(item, classId);
+  CopyText(out, cap, classId);
+}
+
+const ListColumn kColumns[] = {
+    {629, 0.3, ModuleText, nullptr},    {628, 0.18, CommandText, nullptr}, {699, 0.2, CompanyText, CompanyKey},
+    {714, 0.09, TypeText, nullptr},     {912, 0.01, DetectedText, nullptr}, {1158, 0.18, ClassIdText, nullptr},
+};
+
+}  // namespace
+
+const PageList kActiveXList = {kPageId, kColumns, 6, GatherFacts, RowImage, nullptr};
+
+namespace {
+
+const int kButtons[] = {IDC_ENABLE, IDC_DISABLE, IDC_INFO, IDC_HELP_BUTTON, IDC_CLOSE};
+const int kFooter[] = {IDC_NON_MICROSOFT, IDC_LIST_ALL};
+const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 5, kFooter, 2};
+
+HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
+
+// Enables or disables the control of every selected row; each row carries its own item, so two rows
+// of one class id act on the row chosen.
+void SwitchSelected(HWND page, int enable) {
+  static int items[kMaxItems];
+  int count = SelectedItemIndexes(ListOf(page), items, kMaxItems);
+  if (count == 0) {
+    ShowHint(page, 57);
+    return;
+  }
+  char question[1024];
+  LoadText(1159, question, sizeof question);
+  for (int i = 0; i < count; ++i) {
+    char classId[260] = "";
+    GetItemCommand(items[i], classId);
+    if (enable) {
+      ClearActiveXKillBit(classId);
+    } else if (MessageBoxExA(page, question, ApplicationTitle, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST,
+                             UiLanguage) == IDYES) {
+      SetActiveXKillBit(classId);
+    }
+  }
+  FillActiveXList(page);
+}
+
+void SetOptionFromBox(HWND page, int box, int option) {
+  OptionSet[option] = IsDlgButtonChecked(page, box) == BST_CHECKED ? 1 : 0;
+  WriteOption(OptionTable[option].name, OptionSet[option]);
+  FillActiveXList(page);
+}
+
+void OnCommand(HWND page, int id) {
+  SheetBusyScope busy;
+  switch (id) {
+    case IDC_ENABLE:
+    case IDC_DISABLE:
+      SwitchSelected(page, id == IDC_ENABLE);
+      break;
+    case IDC_NON_MICROSOFT:
+      SetOptionFromBox(page, IDC_NON_MICROSOFT, OPT_HideMicrosoftActiveX);
+      break;
+    case IDC_LIST_ALL:
+      SetOptionFromBox(page, IDC_LIST_ALL, OPT_ActiveXListAll);
+      break;
+    case IDC_CLOSE:
+      CloseSheet();
+      break;
+    case IDC_HELP_BUTTON:
+      HandleSharedItemCommand(page, kPageId, 1077, SelectedItemIndex(ListOf(page)));
+      break;
+    default:
+      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
+      break;
+  }
+}
+
+void Activate(HWND page) {
+  CheckDlgButton(page, IDC_NON_MICROSOFT, OptionSet[OPT_HideMicrosoftActiveX] ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(page, IDC_LIST_ALL, OptionSet[OPT_ActiveXListAll] ? BST_CHECKED : BST_UNCHECKED);
+  AddListColumnsOnce(ListOf(page), &kActiveXList);
+  FillActiveXList(page);
+}
+
+void Initialise(HWND page) {
+  SetItemTextFromId(page, 1152, IDC_DESCRIPTION);
+  const struct {
+    UINT text;
+    int control;
+  } kTexts[] = {{632, IDC_ENABLE}, {633, IDC_DISABLE},        {301, IDC_INFO},
+                {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE},   {1161, IDC_NON_MICROSOFT},
+                {1154, IDC_LIST_ALL}};
+  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
+  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
+  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
+  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
+  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
+}
+
+INT_PTR OnNotify(HWND page, NMHDR* header) {
+  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
+  HWND list = header->hwndFrom;
+  switch (header->code) {
+    case LVN_COLUMNCLICK: {
+      int column = ((NMLISTVIEW*)header)->iSubItem;
+      if (column >= 0 && column <= 5) SortListByColumn(list, kPageId, column);
+      return TRUE;
+    }
+    case NM_RCLICK:
+      ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
+      return TRUE;
+    case NM_DBLCLK:
+      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+int FillActiveXList(HWND page) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  // The servers of 64-bit Windows' own folders are looked at where they are.
+  RedirectionOff redirection;
+  ScanActiveXControls();
+  HWND list = ListOf(page);
+  int count = FillList(list, &kActiveXList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}
+
+INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      Initialise(page);
+      return TRUE;
+    case WM_NOTIFY:
+      return OnNotify(page, (NMHDR*)lParam);
+    case WM_COMMAND:
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
+      return TRUE;
+    case WM_CONTEXTMENU:
+      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
+      return TRUE;
+    case kLayoutPage:
+    case WM_SIZE:
+      LayoutPageControls(page, &kControls);
+      return TRUE;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+      BitmapButtonMouse(page, message, lParam);
+      return FALSE;
+  }
+  return FALSE;
+}

@@ -1,0 +1,45 @@
+// What the area pages share beyond the list machinery: the arrangement of their controls, the rows a
+// command acts on, the columns made once, the keyboard's context menu and the sheet's notifications
+// that every page answers alike.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ui/list_view.h"
+
+struct ProgramFacts;
+
+// A page's controls by id, in the order they are laid out.
+struct PageControls {
+  int description;     // the heading across the top, left of the help picture (1077)
+  int list;            // the list, across the page
+  const int* buttons;  // one evenly spaced row under the list; hidden buttons take no place
+  int buttonCount;
+  const int* footer;   // rows across the page under the buttons (check boxes, a hint)
+  int footerCount;
+};
+void LayoutPageControls(HWND page, const PageControls* controls);
+
+// The table indexes of the selected rows, in list order: each row carries its own item.
+int SelectedItemIndexes(HWND list, int* items, int capacity);
+// The item of the selected row, or -1 after telling the user that nothing is selected.
+int SelectedItemOrHint(HWND page, HWND list);
+// The columns of a list, made the first time its page is shown (widths follow the laid-out list).
+void AddListColumnsOnce(HWND list, const PageList* pageList);
+// A hint line under the buttons: the string without its leading line feed (such texts open with one as
+// headings) and without mnemonic marks, which only a control's own label may carry.
+void SetHintText(HWND page, UINT textId, int control);
+
+// The item menu of the selected row for Shift+F10 or the menu key (a right click arrives as NM_RCLICK).
+void KeyboardItemMenu(HWND page, int pageId, HWND list);
+
+// A page's answer to the sheet's notifications: on activation it becomes the current page and
+// `activate` fills it; on leaving it cleans up. TRUE when the notification was one of these.
+INT_PTR AnswerSheetNotify(HWND page, const NMHDR* header, int pageId, void (*activate)(HWND page));
+
+// Row texts several pages show: the item's title, and its file after the last backslash.
+void ItemTitleText(int item, char* out, size_t cap);
+void ItemFileNameText(int item, char* out, size_t cap);
+// What a row shows of its program: the facts its area kept while listing (each file read once), and
+// the program's icon in the list's image list (once per fill). `program` is ExeFromCommand's form.
+const ProgramFacts* AreaProgramFacts(const char* program, int withSize, int* image);
