@@ -98,42 +98,20 @@ void AddExtension(const char* id) {
   AddStartupItem(title, name, exec, icon, kCodeExtension, 0);
 }
 
-// Deletes a key in one view of 64-bit Windows, its subkeys first (an add-on's key seldom has any).
-int DeleteKeyInView(HKEY root, const char* path, DWORD view, int depth) {
-  if (RegDeleteKeyInView(root, path, view) == ERROR_SUCCESS) return 1;
-  HKEY key;
-  {
-    RegViewGuard guard(view == KEY_WOW64_64KEY);
-    key = RegOpenForReading(root, path);
-  }
+// Deletes a key and its subkeys in one view of 64-bit Windows (the default view elsewhere): 1 when
+// a key was there and is gone. A symbolic link is never followed: the key it points at is another's.
+int DeleteKeyInView(HKEY root, const char* path, DWORD view) {
+  RegViewGuard guard(view == KEY_WOW64_64KEY);
+  HKEY key = RegOpenForReading(root, path);
   if (!key) return 0;
-  // Names first, deletions after: deleting while enumerating would shift the indexes.
-  enum { kMaxNames = 16 };
-  char names[kMaxNames][260];
-  int count = 0;
-  for (DWORD i = 0; count < kMaxNames && depth < 8; ++i) {
-    LONG rc = RegSubkeyAt(key, i, names[count], 257);
-    if (rc == ERROR_MORE_DATA) continue;
-    if (rc != ERROR_SUCCESS) break;
-    ++count;
-  }
   RegCloseKey(key);
-  for (int i = 0; i < count; ++i) {
-    char sub[600];
-    FormatText(sub, sizeof sub, "%s\\%s", path, names[i]);
-    DeleteKeyInView(root, sub, view, depth + 1);
-  }
-  return RegDeleteKeyInView(root, path, view) == ERROR_SUCCESS;
+  return RegRemoveKeyTree(root, path) == 1;
 }
 
 // Removes a key from every registry view; returns the number of views it was removed from.
 int RemoveKeyEveryView(HKEY root, const char* path) {
-  if (RunningOnWow64)
-    return DeleteKeyInView(root, path, KEY_WOW64_32KEY, 0) + DeleteKeyInView(root, path, KEY_WOW64_64KEY, 0);
-  HKEY key = RegOpenForReading(root, path);
-  if (!key) return 0;
-  RegCloseKey(key);
-  return RegRemoveKeyTree(root, path) ? 1 : 0;
+  if (!RunningOnWow64) return DeleteKeyInView(root, path, 0);
+  return DeleteKeyInView(root, path, KEY_WOW64_32KEY) + DeleteKeyInView(root, path, KEY_WOW64_64KEY);
 }
 
 // Removes a named value from every registry view; returns the number of views it was removed from.

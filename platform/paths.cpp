@@ -216,11 +216,24 @@ int WinIniListWith(const char* list, const char* entry, char* out, size_t cap) {
   return need <= cap;
 }
 
+// On NT the [windows] lines of win.ini are kept in this key of the user's registry (the system's
+// IniFileMapping). A list kept there as anything but plain text reads as empty or in part.
+static int MappedListIsPlainText(const char* key) {
+  if (!IsNtPlatform()) return 1;
+  RegValueCopy value;
+  if (!RegReadWhole(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", key, &value))
+    return 1;
+  if (value.type != REG_SZ) return 0;
+  for (DWORD i = (DWORD)strlen((const char*)value.data); i < value.size; ++i)
+    if (value.data[i]) return 0;  // more text after a zero byte
+  return 1;
+}
+
 int WinIniReadList(const char* key, char* out, size_t cap) {
   if (cap < 3) return 0;
   // A list cut at the buffer's end comes back as cap - 1 characters: only a shorter one is whole.
   DWORD n = GetProfileStringA("windows", key, "", out, (DWORD)cap);
-  return n + 1 < cap;
+  return n + 1 < cap && MappedListIsPlainText(key);
 }
 
 static BOOL WriteWinIniList(const char* key, const char* value) {

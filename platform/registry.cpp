@@ -224,6 +224,21 @@ LONG DeleteChildKey(HKEY parent, const WCHAR* name, DWORD view) {
   return RegDeleteKeyW(parent, name);
 }
 
+// A symbolic link (a key made with REG_OPTION_CREATE_LINK) opened as itself: 1 when it is one.
+int IsLinkKey(HKEY key) {
+  DWORD type = 0;
+  return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+         type == REG_LINK;
+}
+
+int IsLinkW(HKEY parent, const WCHAR* name, DWORD view) {
+  HKEY key;
+  if (RegOpenKeyExW(parent, name, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return 0;
+  int link = IsLinkKey(key);
+  RegCloseKey(key);
+  return link;
+}
+
 // Removes everything below an open key, deepest first, in one view. Names are enumerated in UTF-16,
 // so a name outside the ANSI code page still opens; a name that comes back after its removal ends
 // the walk with a failure, so a key that cannot be emptied never keeps the loop going.
@@ -238,6 +253,8 @@ int EmptyKey(HKEY key, DWORD view, int depth) {
     if (rc != ERROR_SUCCESS) return 0;
     if (previous[0] && lstrcmpW(previous, name) == 0) return 0;
     lstrcpynW(previous, name, 256);
+    // A link is neither followed nor deleted: both would reach the key it points at, anywhere.
+    if (IsLinkW(key, name, view)) return 0;
     HKEY child;
     rc = RegOpenKeyExW(key, name, 0, KEY_READ | view, &child);
     if (rc == ERROR_SUCCESS) {
@@ -260,10 +277,20 @@ int DeleteOneKey(HKEY root, const char* subkey, DWORD view) {
 
 }  // namespace
 
+int RegIsLink(HKEY root, const char* subkey) {
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | CallerViewFlag(), &key) != ERROR_SUCCESS)
+    return 0;
+  int link = IsLinkKey(key);
+  RegCloseKey(key);
+  return link;
+}
+
 DWORD RegRemoveKeyTree(HKEY root, const char* subkey) {
   if (!subkey || strlen(subkey) > 520) return 0;
   // Only the caller's view: the key of the same name in the other view is another key.
   DWORD view = CallerViewFlag();
+  if (RegIsLink(root, subkey)) return 0;
   if (DeleteOneKey(root, subkey, view)) return 1;  // no subkeys (or Windows 9x, which deletes trees)
   HKEY key;
   LONG rc = RegOpenKeyExA(root, subkey, 0, KEY_READ | view, &key);

@@ -43,7 +43,10 @@ DWORD RegEnsureKey(HKEY root, const char* subkey);
 // Creates a key (and missing parents) in the view of the caller's masks, which RegEnsureKey, taking
 // no view, cannot: 1 when the key exists there afterwards.
 DWORD RegEnsureKeyInView(HKEY root, const char* subkey);
+// Removes a key and everything below it in the caller's view. A symbolic link (at the top or below)
+// is never followed: the removal refuses (0) and the key it points at stays as it is.
 DWORD RegRemoveKeyTree(HKEY root, const char* subkey);
+int RegIsLink(HKEY root, const char* subkey);  // 1 when the key is a symbolic link to another key
 DWORD RegDeleteKeyInView(HKEY root, const char* subkey, DWORD viewFlag);  // Win32 status, 0 = deleted
 DWORD RegSelectView(int on);  // the layer's bare switch; the program uses the guards below
 

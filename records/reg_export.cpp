@@ -108,7 +108,8 @@ int ParseHexBytes(const char* p, RegValueRecord* out) {
     unsigned value = 0;
     int digits = 0;
     for (int d; (d = HexDigit(*p)) >= 0; ++p, ++digits) value = value * 16 + (unsigned)d;
-    if (digits == 0 || value > 0xFF || out->size >= room) return 0;
+    // One or two digits a byte: more could wrap around to a small number and pass for one.
+    if (digits == 0 || digits > 2 || out->size >= room) return 0;
     out->data[out->size++] = (BYTE)value;
     p = SkipBlanks(p);
     if (*p == ',') {

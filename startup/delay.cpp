@@ -132,9 +132,18 @@ void RestoreDelayedPrograms() {
       ReadDelayText(root, "", items[i].command, stored, sizeof stored);
     }
     RemoveFromDelay(root, items[i].command);
-    char line[600];
-    DelayedCommandLine(applet, items[i].command, parameters, line, sizeof line);
-    RestoreStartupItem(items[i].title, line, items[i].second, atoi(stored));
+    int code = atoi(stored);
+    // The program that starts is quoted when it has a blank (Windows would otherwise try the shorter
+    // names first) and, for a shortcut, whenever anything follows it, so the link keeps its target
+    // apart from the arguments. A win.ini list takes its entries as they are.
+    const char* program = applet[0] ? applet : items[i].command;
+    int quote = (IsRunFamilyCode(code) || code == 200) && program[0] != '"' &&
+                (strchr(program, ' ') || (code == 200 && (applet[0] || parameters[0])));
+    char first[264], line[1024];
+    FormatText(first, sizeof first, quote ? "\"%s\"" : "%s", program);
+    if (applet[0]) DelayedCommandLine(first, items[i].command, parameters, line, sizeof line);
+    else DelayedCommandLine("", first, parameters, line, sizeof line);
+    RestoreStartupItem(items[i].title, line, items[i].second, code);
   }
   free(items);
 }
@@ -194,7 +203,7 @@ int ManageOwnStartupEntries(int remove) {
     // Removal rescans nothing, so work from a copy of what was found.
     int count = StartupItemCount;
     struct Own {
-      char title[128], file[260], command[260];
+      char name[512], file[260], command[260];
       int code;
     };
     Own* own = (Own*)calloc(count ? count : 1, sizeof(Own));
@@ -204,7 +213,8 @@ int ManageOwnStartupEntries(int remove) {
       GetItemFile(i, file);
       ColonForEquals(file, plain);
       if (!ContainsNoCase(plain, "Vandrelix.exe") && !ContainsNoCase(plain, "VandrelixEx.exe")) continue;
-      GetItemTitle(i, own[owned].title);
+      // By the entry's real name: the title of one whose name holds the product's name is another text.
+      if (!GetItemValueName(i, own[owned].name)) GetItemTitle(i, own[owned].name);
       CopyText(own[owned].file, file);
       GetItemCommand(i, own[owned].command);
       own[owned].code = GetItemLocation(i);
@@ -214,12 +224,12 @@ int ManageOwnStartupEntries(int remove) {
       if (ContainsNoCase(own[i].file, "Vandrelix.exe")) {
         found = 1;
         if (remove) {
-          RemoveStartupItem(own[i].title, own[i].file, own[i].command, own[i].code);
+          RemoveStartupItem(own[i].name, own[i].file, own[i].command, own[i].code);
           RemoveStartupItem("Vandrelix", own[i].file, own[i].command, own[i].code);
         }
       } else if (remove) {
         // By its own name too: any older entry that starts the explorer goes.
-        RemoveStartupItem(own[i].title, own[i].file, own[i].command, own[i].code);
+        RemoveStartupItem(own[i].name, own[i].file, own[i].command, own[i].code);
         RemoveStartupItem("Vandrelix Explorer", own[i].file, own[i].command, own[i].code);
       }
     }

@@ -454,7 +454,7 @@ void TakeDisabledMarkers() {
       complete = 0;
       break;
     }
-    int code = (type == REG_SZ || type == REG_EXPAND_SZ) ? atoi(text) : 0;
+    int code = type == REG_DWORD ? 0 : atoi(text);  // as a single read takes it: any text but a number
     if (name[0] && !KeepTaken(name, code)) complete = 0;
   }
   if (key) RegCloseKey(key);
@@ -496,7 +496,7 @@ int DeleteDisabledMarker(const char* name) {
   if (!name || !name[0]) return 0;
   DefaultRegView view;
   int removed = (int)RegRemoveValue(HKEY_LOCAL_MACHINE, kDisabledRoot, name);
-  if (taken) {
+  if (taken && removed) {
     TakenMarker* marker = FindTaken(name, nullptr);
     if (marker) marker->code = 0;
   }

@@ -22,12 +22,13 @@ const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Win
 void NotifyKey(const char* name, char* out) { FormatText(out, 400, "%s\\%s", kNotify, name); }
 
 // Moves one value of a key to another name of the same key, whole (type and bytes), then empties or
-// deletes the source. Refuses when the target holds anything but an empty text.
+// deletes the source. Refuses when the target holds anything but an empty text or the same value (a
+// move cut short between its two steps, which this one finishes).
 int MoveNotifyValue(const char* key, const char* from, const char* to, int blankSource) {
   RegView64 view;
   RegValueCopy value, target;
   if (!RegReadWhole(HKEY_LOCAL_MACHINE, key, from, &value) || value.size == 0 || !value.data[0]) return 0;
-  if (RegReadWhole(HKEY_LOCAL_MACHINE, key, to, &target) && target.size > 1) return 0;
+  if (RegReadWhole(HKEY_LOCAL_MACHINE, key, to, &target) && target.size > 1 && !RegSameValue(&target, &value)) return 0;
   if (!RegWriteRaw(HKEY_LOCAL_MACHINE, key, to, value.type, value.data, value.size)) return 0;
   if (blankSource) return (int)RegWriteString(HKEY_LOCAL_MACHINE, key, from, "");
   return (int)RegEraseValue(HKEY_LOCAL_MACHINE, key, from);

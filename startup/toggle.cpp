@@ -53,6 +53,10 @@ int EndsWithNoCase(const char* text, const char* end) {
   return n >= m && lstrcmpiA(text + n - m, end) == 0;
 }
 
+// An enable ends by deleting the marker: 1 when it is gone. When it cannot be deleted (a key this
+// user may not change) the entry stays disabled, and the enable undoes what it did and refuses.
+int MarkerGone(const char* marker) { return DeleteDisabledMarker(marker) || !ReadDisabledMarker(marker); }
+
 // Text of a registry value as a history line can hold it.
 void ValueText(const RegValueCopy* value, const char* fallback, char* out) {
   if (value->size && (value->type == REG_SZ || value->type == REG_EXPAND_SZ)) {
@@ -109,15 +113,22 @@ int EnableRunValue(const char* name, int code) {
     DefaultRegView own;
     if (!RegReadWhole(HKEY_LOCAL_MACHINE, store, name, &parked)) return 0;
   }
+  int wrote = 0;
   {
     RegView64 view;
     if (RegReadWhole(root, live, name, &present)) {
       if (!RegSameValue(&present, &parked)) return 0;  // another value has taken the place: keep both
     } else if (!RegWriteRaw(root, live, name, parked.type, parked.data, parked.size)) {
       return 0;  // the parked copy stays when it cannot go back
+    } else {
+      wrote = 1;
     }
   }
-  DeleteDisabledMarker(marker);
+  if (!MarkerGone(marker)) {
+    RegView64 view;
+    if (wrote) RegEraseValue(root, live, name);
+    return 0;
+  }
   DefaultRegView own;
   RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
   return 1;
@@ -191,8 +202,12 @@ int EnableWinIni(const char* name, int code) {
   const char* store = DisabledStoreOf(code);
   char piece[260];
   if (!ParkedPiece(store, name, piece)) return 0;
-  if (!WinIniHasPiece(key, piece) && !WinIniAppendEntry(key, piece)) return 0;
-  DeleteDisabledMarker(name);
+  int appended = !WinIniHasPiece(key, piece);
+  if (appended && !WinIniAppendEntry(key, piece)) return 0;
+  if (!MarkerGone(name)) {
+    if (appended) WinIniRemoveEntry(key, piece);
+    return 0;
+  }
   DefaultRegView own;
   RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
   return 1;
@@ -239,7 +254,10 @@ int EnableFolderFile(const char* name, const char* data, const char* command) {
     if (!Exists(parked) && Exists(back)) return DeleteDisabledMarker(name);
     return 0;
   }
-  DeleteDisabledMarker(name);
+  if (!MarkerGone(name)) {
+    MoveFileA(back, parked);
+    return 0;
+  }
   return 1;
 }
 
@@ -275,7 +293,8 @@ int EnableNotify(const char* name) {
   char key[400];
   NotifyKey(name, key);
   const char* store = DisabledStoreOf(256);
-  if (!EnableNotifyEntry(name)) {
+  int moved = EnableNotifyEntry(name), wrote = 0;
+  if (!moved) {
     // No OldName to move back: the parked copy gives DllName back, unless the entry has another one now.
     RegValueCopy parked, dll;
     {
@@ -288,9 +307,16 @@ int EnableNotify(const char* name) {
     } else if (!RegEnsureKeyInView(HKEY_LOCAL_MACHINE, key) ||
                !RegWriteRaw(HKEY_LOCAL_MACHINE, key, "DllName", parked.type, parked.data, parked.size)) {
       return 0;
+    } else {
+      wrote = 1;
     }
   }
-  DeleteDisabledMarker(name);
+  if (!MarkerGone(name)) {
+    if (moved) DisableNotifyEntry(name);
+    RegView64 view;
+    if (wrote) RegWriteString(HKEY_LOCAL_MACHINE, key, "DllName", "");
+    return 0;
+  }
   DefaultRegView own;
   RegEraseValue(HKEY_LOCAL_MACHINE, store, name);
   return 1;
@@ -327,7 +353,7 @@ void FinishRemoval(Removal* r, const char* name, const char* text) {
 // Writes a key's values (and its subkeys') into a backup block in the current view. `asEnabled`: a
 // disabled Notify package is written as it was before it was disabled (DllName from OldName).
 int AppendKeyValues(RegText* block, HKEY root, const char* path, int asEnabled, int depth) {
-  if (depth > 16) return 0;
+  if (depth > 16 || RegIsLink(root, path)) return 0;  // a link's target is another key: no copy of it
   HKEY key = RegOpenForReading(root, path);
   if (!key) return 0;
   int ok = WriteRegKeyLine(block, root, path);
@@ -518,16 +544,37 @@ int RemoveNotifyEntry(const char* name, const char* data, const char* command) {
 
 // ---- Restore ----
 
+// Whether a real name is the one a history line holds: the line keeps a title with its TAB, CR and LF
+// as blanks and at most 127 characters of it.
+int LineHolds(const char* real, const char* title) {
+  size_t i = 0;
+  for (; real[i] && i < 127; ++i) {
+    char c = real[i] == '\t' || real[i] == '\r' || real[i] == '\n' ? ' ' : real[i];
+    if (c != title[i]) return 0;
+  }
+  return title[i] == 0;
+}
+
+// The Notify package a backup key names: `path` is the package's key or one below it. 1 with the
+// package's key in `out` (400).
+int NotifyPackageOf(const char* path, char* out) {
+  size_t n = strlen(kNotify);
+  if (_strnicmp(path, kNotify, n) != 0 || path[n] != '\\' || !path[n + 1]) return 0;
+  const char* end = strchr(path + n + 1, '\\');
+  size_t length = end ? (size_t)(end - path) : strlen(path);
+  return length < 400 && CopyTextN(out, 400, path, length) > 0;
+}
+
 // A removed entry from its backup block: 1 put back, 0 refused, -1 when the block holds nothing for it.
-int RestoreFromBackup(const char* name, int code, const char* block) {
+// The block must be this line's own: the value or package it names is the line's, a kept file lies in
+// the Removed folder and goes back under the name the line gives the entry's file.
+int RestoreFromBackup(const char* name, const char* file, int code, const char* block) {
   size_t length = strlen(block);
   RegText line, path;
   char kept[520] = "", target[520] = "", entry[260] = "";
   int values = 0, foreign = 0;
   RegValueRecord value;
-  char notifyKey[400];
-  NotifyKey(name, notifyKey);
-  size_t notifyLength = strlen(notifyKey);
+  char notifyKey[400] = "", package[400];
   for (size_t pos = 0; NextRegLine(block, length, &pos, &line);) {
     HKEY root;
     if (StartsWith(line.text, kKeptFile)) {
@@ -540,18 +587,29 @@ int RestoreFromBackup(const char* name, int code, const char* block) {
       // Only this entry's own key (and, for a Notify package, the keys below it) may be written.
       if (IsRunFamilyCode(code)) {
         foreign |= root != RunRootOf(code) || lstrcmpiA(path.text, RunKeyPathOf(code)) != 0;
+      } else if (code != 256 || root != HKEY_LOCAL_MACHINE || !NotifyPackageOf(path.text, package)) {
+        foreign = 1;
+      } else if (!notifyKey[0]) {
+        CopyText(notifyKey, package);
+        foreign |= !LineHolds(notifyKey + strlen(kNotify) + 1, name);
       } else {
-        foreign |= code != 256 || root != HKEY_LOCAL_MACHINE || _strnicmp(path.text, notifyKey, notifyLength) != 0 ||
-                   (path.text[notifyLength] != 0 && path.text[notifyLength] != '\\');
+        foreign |= lstrcmpiA(package, notifyKey) != 0;
       }
     } else if (ParseRegValueLine(line.text, &value)) {
       ++values;
+      if (IsRunFamilyCode(code)) foreign |= !LineHolds(value.name, name);
     } else if (line.length && line.text[0] != ';') {
       foreign = 1;
     }
   }
   if (code == 200) {
-    if (!kept[0] || !target[0] || !Exists(kept)) return -1;
+    char removed[260], targetName[260], fileName[260];
+    if (!kept[0] || !target[0] || !Exists(kept) || !RemovedFilesFolder(removed, 0)) return -1;
+    size_t n = strlen(removed);
+    if (_strnicmp(kept, removed, n) != 0 || kept[n] != '\\' || strchr(kept + n + 1, '\\')) return -1;
+    if (!IsFullPath(target) || !FileNameOf(target, targetName) || !FileNameOf(file, fileName) ||
+        lstrcmpiA(targetName, fileName) != 0)
+      return -1;
     if (Exists(target)) return 0;  // never over a file that is there now
     return MoveFileA(kept, target) ? 1 : 0;
   }
@@ -563,6 +621,7 @@ int RestoreFromBackup(const char* name, int code, const char* block) {
   if (foreign || values == 0 || (IsRunFamilyCode(code) && values != 1)) return -1;
   if (!IsRunFamilyCode(code) && code != 256) return -1;
 
+  if (code == 256 && !notifyKey[0]) return -1;
   RegView64 view;
   if (code == 256) {
     RegValueCopy dll;
@@ -709,8 +768,14 @@ int RemoveAdvancedItem(HWND owner, const char* title, const char* file, const ch
 
 int RestoreRemovedEntry(const char* name, const char* data, const char* command, int code, const char* backup) {
   if (!name || !data) return 0;
-  int result = backup ? RestoreFromBackup(name, code, backup) : -1;
-  if (result < 0) return RestoreStartupItem(name, data, command, code);
+  if (!command) command = "";
+  int result = backup ? RestoreFromBackup(name, command[0] ? command : data, code, backup) : -1;
+  if (result < 0) {
+    // From the line alone: a field as long as the line keeps may have been cut, and a cut name or
+    // text would make another entry than the one removed.
+    if (strlen(name) >= 127 || strlen(data) >= 259 || strlen(command) >= 259) return 0;
+    return RestoreStartupItem(name, data, command, code);
+  }
   if (result > 0) WriteKnown(data, code);
   return result;
 }
@@ -718,6 +783,8 @@ int RestoreRemovedEntry(const char* name, const char* data, const char* command,
 int RestoreStartupItem(const char* name, const char* data, const char* command, int code) {
   if (!name || !data) return 0;
   if (!command) command = "";
+  // No program to put back (a line with empty fields): nothing is written, not even an empty value.
+  if (!data[0] && (code < 252 || code == 255)) return 0;
   int done = 0;
   if (IsRunFamilyCode(code)) {
     // Only the line's text is known: it goes back as plain text, never over a value that is there now.

@@ -106,15 +106,39 @@ TEST_F(DelayTest, RestoreReadsEachEntryWhereItWasFound) {
   EXPECT_EQ(0, ScanDelayedPrograms());
 }
 
+// The program of a restored line stays apart from what follows it: a shortcut gets target and
+// arguments apart, and a Run value names a program under a folder with a blank in quotes.
+TEST_F(DelayTest, RestoredProgramsKeepTheirArgumentsApart) {
+  StartupFolderScope scope;
+  std::string exe = BinFolder() + "\\vf_with_icon.exe", link = scope.folder + "\\VxTest Delayed.lnk";
+  PutDelay(HKEY_CURRENT_USER, "", exe.c_str(), "200");
+  PutDelay(HKEY_CURRENT_USER, "Parameters", exe.c_str(), "-tray");
+  PutDelay(HKEY_CURRENT_USER, "Shortcuts", exe.c_str(), link.c_str());
+  PutDelay(HKEY_CURRENT_USER, "", "C:\\Program Files\\Vx\\late.exe", "11");
+  PutDelay(HKEY_CURRENT_USER, "Title", "C:\\Program Files\\Vx\\late.exe", "VxTest Late");
+  PutDelay(HKEY_CURRENT_USER, "Parameters", "C:\\Program Files\\Vx\\late.exe", "-q");
+  RestoreDelayedPrograms();
+  char target[260], description[260];
+  ASSERT_EQ(S_OK, ResolveShortcut(link.c_str(), target, description));
+  EXPECT_EQ(0, lstrcmpiA(exe.c_str(), target)) << target;
+  std::string data;
+  ASSERT_TRUE(GetRunValue(11, "VxTest Late", &data, nullptr));
+  EXPECT_STREQ("\"C:\\Program Files\\Vx\\late.exe\" -q", data.c_str());
+  DeleteFileA(link.c_str());
+}
+
 TEST_F(DelayTest, CompanionAutostartReplacesOlderEntries) {
   PutRunValue(1, "VxTest Old Monitor", "C:\\Old\\Vandrelix.exe -expressboot");
   PutRunValue(11, "VxTest Old Explorer", "C:\\Old\\VandrelixEx.exe -START");
+  // Listed under another title than its name (the product's name in it): found by its real name.
+  PutRunValue(11, "VxTest Vandrelix Tray", "\"C:\\Old Place\\Vandrelix.exe\" -expressboot");
   EXPECT_EQ(1, ManageOwnStartupEntries(0));
   EXPECT_TRUE(GetRunValue(1, "VxTest Old Monitor", nullptr, nullptr));  // only looked at
   ASSERT_EQ(1, SetMonitorAutostart(1, 1));
   EXPECT_EQ(1, MonitorRegistered);
   EXPECT_FALSE(GetRunValue(1, "VxTest Old Monitor", nullptr, nullptr));
   EXPECT_FALSE(GetRunValue(11, "VxTest Old Explorer", nullptr, nullptr));
+  EXPECT_FALSE(GetRunValue(11, "VxTest Vandrelix Tray", nullptr, nullptr));
   std::string data;
   ASSERT_TRUE(GetRunValue(1, "Vandrelix", &data, nullptr));
   EXPECT_STREQ(("\"" + BinFolder() + "\\vandrelix.exe\" -expressboot").c_str(), data.c_str());

@@ -152,13 +152,16 @@ TEST_F(ItemsTest, TakenMarkersAnswerAsSingleReadsAndFollowChanges) {
   RawWriteString(HKEY_LOCAL_MACHINE, root, "VxTest Long", "123456789012345678901234567890123456");
   DWORD number = 7;
   RawWrite(HKEY_LOCAL_MACHINE, root, "VxTest Number", REG_DWORD, &number, sizeof number);
-  const char* names[] = {"VxTest One", "vxtest ONE", "VxTest Long", "VxTest Number", "VxTest None", ""};
-  int single[6];
-  for (int i = 0; i < 6; ++i) single[i] = ReadDisabledMarker(names[i]);
+  RawWrite(HKEY_LOCAL_MACHINE, root, "VxTest Binary", REG_BINARY, "11", 2);
+  RawWrite(HKEY_LOCAL_MACHINE, root, "VxTest Multi", REG_MULTI_SZ, "12\0\0", 4);
+  const char* names[] = {"VxTest One", "vxtest ONE", "VxTest Long", "VxTest Number", "VxTest None", "", "VxTest Binary",
+                         "VxTest Multi"};
+  int single[8];
+  for (int i = 0; i < 8; ++i) single[i] = ReadDisabledMarker(names[i]);
   EXPECT_EQ(11, single[0]);
   {
     DisabledMarkersTaken markers;
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(single[i], ReadDisabledMarker(names[i])) << names[i];
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(single[i], ReadDisabledMarker(names[i])) << names[i];
     // Changed from outside while taken: the copy answers (a scan reads the markers once).
     RawWriteString(HKEY_LOCAL_MACHINE, root, "VxTest Two", "12");
     EXPECT_EQ(0, ReadDisabledMarker("VxTest Two"));

@@ -153,6 +153,26 @@ TEST_F(PathsTest, WinIniListsAreEditedInPlace) {
   char whole[4096];
   GetProfileStringA("windows", key, "", whole, sizeof whole);
   EXPECT_EQ(expected, whole);
+
+  // NT keeps the list in the registry, where it may be of another type than text, or hold text after
+  // a zero byte: it reads as empty or in part, so it is never edited (an edit would replace it).
+  const char* mapped = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+  const std::string kinds[] = {std::string("C:\\a.exe;%windir%\\b.exe") + '\0', std::string("C:\\a.exe\0C:\\b.exe\0\0", 20),
+                               std::string("C:\\a.exe;C:\\b.exe")};
+  const DWORD types[] = {REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY};
+  for (int k = 0; k < 3; ++k) {
+    RawWrite(HKEY_CURRENT_USER, mapped, key, types[k], kinds[k].data(), (DWORD)kinds[k].size());
+    EXPECT_FALSE(WinIniAppendEntry(key, "C:\\c.exe")) << k;
+    EXPECT_FALSE(WinIniRemoveEntry(key, "C:\\a.exe")) << k;
+    std::string now;
+    DWORD type = 0;
+    RawRead(HKEY_CURRENT_USER, mapped, key, &now, &type);
+    EXPECT_EQ(types[k], type);
+    EXPECT_EQ(kinds[k], now);
+  }
+  std::string zeroInside("C:\\a.exe\0C:\\b.exe\0", 18);
+  RawWrite(HKEY_CURRENT_USER, mapped, key, REG_SZ, zeroInside.data(), (DWORD)zeroInside.size());
+  EXPECT_FALSE(WinIniAppendEntry(key, "C:\\c.exe"));
   WriteProfileStringA("windows", key, nullptr);
 }
 

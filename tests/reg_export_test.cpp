@@ -105,6 +105,15 @@ TEST(RegValueText, ReadsBackWhatItWrites) {
   }
 }
 
+// An edited backup is read as it says or not at all: nothing that is not exactly a value passes for one.
+TEST(RegValueText, LinesThatAreNotValuesAreRefused) {
+  for (const char* line : {"\"v\"=hex:100000000", "\"v\"=hex:1ff", "\"v\"=hex:01,,02", "\"v\"=dword:123456789",
+                           "\"v\"=hex(100000007):00", "\"v\"=-", "\"v\"=\"open", "\"v=\"x\""}) {
+    RegValueRecord value;
+    EXPECT_EQ(0, ParseRegValueLine(line, &value)) << line;
+  }
+}
+
 std::string ReadFileText(const std::string& path) {
   std::string data;
   HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -177,6 +177,41 @@ TEST_F(RegistryTest, RemoveKeyTreeWorksInTheCallersViewOnly) {
   }
 }
 
+// A symbolic link to another key (which a hostile Notify package or browser helper may hold) is never
+// followed: the removal refuses, and the key it points at keeps every value and subkey.
+TEST_F(RegistryTest, RemoveKeyTreeNeverFollowsLinks) {
+  RunningOnWow64 = OnWow64();
+  const DWORD native = OnWow64() ? KEY_WOW64_64KEY : 0;
+  ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Victim\\Child", "v", "x", native));
+  ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Package", "DllName", "x.dll", native));
+  struct Link {
+    HKEY key = nullptr;
+    explicit Link(const wchar_t* path, DWORD view) {
+      const wchar_t target[] = L"\\Registry\\Machine\\Software\\VandrelixTest\\Victim";
+      if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                          KEY_ALL_ACCESS | KEY_CREATE_LINK | view, nullptr, &key, nullptr) == ERROR_SUCCESS)
+        RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, (const BYTE*)target, sizeof target - sizeof(wchar_t));
+    }
+    ~Link() {  // the link itself goes (deleting it by name would delete what it points at)
+      typedef LONG(WINAPI * DeleteKey)(HANDLE);
+      DeleteKey deleteKey = (DeleteKey)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey");
+      if (key && deleteKey) deleteKey(key);
+      if (key) RegCloseKey(key);
+    }
+  };
+  {
+    Link inside(L"Software\\VandrelixTest\\Package\\Evil", native), top(L"Software\\VandrelixTest\\TopLink", native);
+    ASSERT_TRUE(inside.key && top.key);
+    ASSERT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Package\\Evil\\Child", native));  // it leads there
+    RegView64 view;
+    EXPECT_EQ(1, RegIsLink(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\TopLink"));
+    EXPECT_EQ(0, RegIsLink(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Package"));
+    EXPECT_EQ(0u, RegRemoveKeyTree(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Package"));
+    EXPECT_EQ(0u, RegRemoveKeyTree(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\TopLink"));
+    EXPECT_TRUE(RawValueExists(HKEY_LOCAL_MACHINE, "Software\\VandrelixTest\\Victim\\Child", "v", native));
+  }
+}
+
 TEST_F(RegistryTest, WholeValuesWhateverTheirSize) {
   std::string big(100000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = (char)(i * 7);

@@ -445,6 +445,91 @@ TEST_F(RoundTripTest, StartupFolderFilesAreKeptAndPutBackWhole) {
   for (const File& f : files) DeleteFileA(f.path.c_str());
 }
 
+// A restore writes only what its history line names: a long name comes back whole from its block or
+// not at all (a line keeps 127 characters of it, 259 of the data), and a block edited to name another
+// value or to move another file is not used.
+TEST_F(RoundTripTest, RestoresOnlyWhatTheLineNames) {
+  std::string notify = std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\VxTestNotify ") +
+                       std::string(180, 'n');
+  std::string cutNotify = notify.substr(0, notify.size() - 180 + 127 - 13);
+  struct Gone {
+    std::string a, b;
+    ~Gone() {
+      RawDeleteTree(HKEY_LOCAL_MACHINE, a.c_str(), kLive);
+      RawDeleteTree(HKEY_LOCAL_MACHINE, b.c_str(), kLive);
+    }
+  } gone{notify, cutNotify};
+  std::string package = notify.substr(notify.rfind('\\') + 1);
+  RawWriteString(HKEY_LOCAL_MACHINE, notify.c_str(), "DllName", "C:\\vx\\longnotify.dll", kLive);
+  ASSERT_EQ(1, RemoveStartupItem(package.c_str(), "C:\\vx\\longnotify.dll", "", 256));
+  ASSERT_EQ(1, LoadHistoryItems());
+  RestoreHistoryEvent(0);
+  EXPECT_TRUE(RawValueExists(HKEY_LOCAL_MACHINE, notify.c_str(), "DllName", kLive));
+  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, cutNotify.c_str(), kLive));
+
+  // The backup gone: a long name or long data is not written from the line's cut texts.
+  std::string history = BinFolder() + "\\history.txt", backup = BinFolder() + "\\removed.reg";
+  DeleteFileA(history.c_str());
+  std::string longName = "VxTest Long " + std::string(150, 'L');
+  std::string longData = "C:\\long\\" + std::string(400, 'd') + ".exe";
+  PutRunValue(11, longName.c_str(), "C:\\short\\s.exe");
+  PutRunValue(11, "VxTest Long Data", longData.c_str());
+  ASSERT_EQ(1, RemoveStartupItem(longName.c_str(), "", "", 11));
+  ASSERT_EQ(1, RemoveStartupItem("VxTest Long Data", "", "", 11));
+  ASSERT_EQ(1, RemoveStartupItem(package.c_str(), "C:\\vx\\longnotify.dll", "", 256));
+  DeleteFileA(backup.c_str());
+  ValueDump before = DumpValues(HKEY_CURRENT_USER, RunKeyPathOf(11), kLive);
+  int rows = LoadHistoryItems();
+  for (int i = 0; i < rows; ++i) RestoreHistoryEvent(i);
+  EXPECT_EQ("", DumpDifferences(before, DumpValues(HKEY_CURRENT_USER, RunKeyPathOf(11), kLive)));
+  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, cutNotify.c_str(), kLive));
+
+  // An edited block: another value's name, a file from elsewhere.
+  DeleteFileA(history.c_str());
+  StartupFolderScope scope;
+  std::string victim = MakeFile(TempFolder("Kept Elsewhere") + "\\precious.dat", "precious");
+  std::string program = MakeFile(scope.folder + "\\VxTest Edited.exe", "MZ");
+  PutRunValue(11, "VxTest Edited", "C:\\edited\\e.exe");
+  ASSERT_EQ(1, RemoveStartupItem("VxTest Edited", "", "", 11));
+  ASSERT_EQ(1, RemoveStartupItem("VxTest Edited", program.c_str(), program.c_str(), 200));
+  std::string text = ReadAll(backup);
+  auto replaceLine = [&](const std::string& start, const std::string& line) {
+    size_t at = text.find(start);
+    ASSERT_NE(std::string::npos, at) << start;
+    text.replace(at, text.find("\r\n", at) - at, line);
+  };
+  replaceLine("\"VxTest Edited\"=", "\"VxTest Planted\"=\"C:\\\\planted\\\\p.exe\"");
+  replaceLine("; Kept file: ", "; Kept file: " + victim);
+  MakeFile(backup, text);
+  rows = LoadHistoryItems();
+  for (int i = 0; i < rows; ++i) RestoreHistoryEvent(i);
+  EXPECT_FALSE(GetRunValue(11, "VxTest Planted", nullptr, nullptr));
+  EXPECT_TRUE(GetRunValue(11, "VxTest Edited", nullptr, nullptr));  // from its line instead
+  EXPECT_EQ("precious", ReadAll(victim));
+  EXPECT_EQ("<missing>", ReadAll(program));
+  DeleteFileA(victim.c_str());
+}
+
+// History lines with empty or odd fields, a line without its end: listed or not, restoring them
+// writes nothing (no empty value, no empty win.ini piece).
+TEST_F(RoundTripTest, HostileHistoryLinesChangeNothing) {
+  std::string lines = std::string("01/01/2020  1:00 AM\t*START_Remove\tCURRENT_RUN\tVxTest nul\0inside\t\t\r\n", 67) +
+                      "x\t*START_Remove\tCURRENT_RUN\t\t\t\r\n" + "x\t*START_Remove\tWIN_LOAD\tx\t\t\r\n" +
+                      "x\t*START_Remove\tGROUP_STARTUP\t" + std::string(5000, 'T') + "\t\t\r\n" + "\r\r\t\t\t\t\t\t\t\t\n" +
+                      "x\t*START_Remove\tREG_AppInitDLLs\tx\t\t\r\n" + std::string(5000, 'L');
+  MakeFile(BinFolder() + "\\history.txt", lines);
+  ValueDump before = DumpValues(HKEY_CURRENT_USER, RunKeyPathOf(11), kLive);
+  char load[64];
+  GetProfileStringA("windows", "load", "", load, sizeof load);
+  std::string loadBefore = load;
+  int rows = LoadHistoryItems();
+  EXPECT_EQ(6, rows);
+  for (int i = 0; i < rows; ++i) RestoreHistoryEvent(i);
+  EXPECT_EQ("", DumpDifferences(before, DumpValues(HKEY_CURRENT_USER, RunKeyPathOf(11), kLive)));
+  GetProfileStringA("windows", "load", "", load, sizeof load);
+  EXPECT_EQ(loadBefore, load);
+}
+
 TEST(RegsvrLine, PathsAreQuoted) {
   char line[300];
   EXPECT_LT(0, RegsvrCommand("C:\\Program Files\\Vx\\helper.dll", line, sizeof line));

@@ -1,10 +1,12 @@
 // Disable, enable, remove and restore: every entry comes back as it was.
 #include <objbase.h>
+#include <aclapi.h>
 #include <shlobj.h>
 
 #include <string>
 
 #include "platform/file_facts.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
 #include "records/history.h"
@@ -394,7 +396,78 @@ TEST_F(ToggleTest, NotifyEntriesAreParkedInOldName) {
   RawRead(HKEY_LOCAL_MACHINE, key, "DLLName", &data, nullptr, KEY_WOW64_64KEY);
   EXPECT_STREQ("C:\\n\\notify.dll", data.c_str());
   EXPECT_EQ(0, ReadDisabledMarker("VxTestNotify"));
+  // A move cut short (ended between writing one name and emptying the other) leaves both names
+  // holding the DLL: the next toggles finish it instead of refusing for good.
+  RawWriteString(HKEY_LOCAL_MACHINE, key, "OldName", "C:\\n\\notify.dll", KEY_WOW64_64KEY);
+  EXPECT_EQ(1, ToggleStartupItem("VxTestNotify", "C:\\n\\notify.dll", "", 256));
+  EXPECT_EQ(1, ToggleStartupItem("VxTestNotify", "C:\\n\\notify.dll", "", 256));
+  RawRead(HKEY_LOCAL_MACHINE, key, "DLLName", &data, nullptr, KEY_WOW64_64KEY);
+  EXPECT_STREQ("C:\\n\\notify.dll", data.c_str());
+  EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, key, "OldName", KEY_WOW64_64KEY));
   RawDeleteTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY);
+}
+
+// Gives a key of the default view a rule that denies every change to everyone, for the life of the object.
+struct ChangesDenied {
+  HKEY key = nullptr;
+  PSECURITY_DESCRIPTOR saved = nullptr;
+  PACL savedAcl = nullptr;
+  explicit ChangesDenied(const char* path) {
+    DWORD view = OnWow64() ? KEY_WOW64_32KEY : 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL | WRITE_DAC | view, &key) != ERROR_SUCCESS) return;
+    GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &savedAcl, nullptr, &saved);
+    EXPLICIT_ACCESSA deny = {};
+    deny.grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
+    deny.grfAccessMode = DENY_ACCESS;
+    deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    deny.Trustee.ptstrName = (char*)"EVERYONE";
+    PACL acl = nullptr;
+    if (SetEntriesInAclA(1, &deny, savedAcl, &acl) == ERROR_SUCCESS) {
+      SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
+      LocalFree(acl);
+    }
+  }
+  ~ChangesDenied() {
+    if (!key) return;
+    SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, savedAcl, nullptr);
+    LocalFree(saved);
+    RegCloseKey(key);
+  }
+};
+
+// A user who may not change the markers (a standard user, a locked key) cannot enable an entry: the
+// enable undoes its own steps and refuses, instead of reporting an entry enabled that stays disabled.
+TEST_F(ToggleTest, EnablesThatCannotDropTheMarkerAreRefused) {
+  StartupFolderScope scope;
+  std::string program = MakeFile(scope.folder + "\\VxTest Locked File.exe", "MZ");
+  PutRunValue(11, "VxTest Locked", "C:\\locked\\l.exe");
+  std::string folder = TempFolder("Locked Ini");
+  std::string piece = MakeFile(folder + "\\VxTest locked.exe");
+  ASSERT_TRUE(WinIniAppendEntry("run", piece.c_str()));
+  ASSERT_EQ(1, ToggleStartupItem("VxTest Locked", "", "", 11));
+  ASSERT_EQ(1, ToggleStartupItem("VxTest Locked File", program.c_str(), program.c_str(), 200));
+  ASSERT_EQ(1, ToggleScanned("run", 101));
+  std::string parked = BinFolder() + "\\Disabled\\VxTest Locked File.exe";
+  {
+    ChangesDenied denied(kDisabledRoot);
+    ASSERT_TRUE(denied.key);
+    EXPECT_EQ(0, ToggleStartupItem("VxTest Locked", "", "", 11));
+    EXPECT_EQ(0, ToggleStartupItem("VxTest Locked File", parked.c_str(), parked.c_str(), 200));
+    EXPECT_EQ(0, ToggleStartupItem("run", piece.c_str(), "", 101));
+    EXPECT_FALSE(GetRunValue(11, "VxTest Locked", nullptr, nullptr));
+    EXPECT_EQ("<missing>", ReadAll(program));
+    char run[1024];
+    GetProfileStringA("windows", "run", "", run, sizeof run);
+    EXPECT_EQ(std::string::npos, std::string(run).find(piece));
+  }
+  // Allowed again, each one enables.
+  EXPECT_EQ(1, ToggleStartupItem("VxTest Locked", "", "", 11));
+  EXPECT_TRUE(GetRunValue(11, "VxTest Locked", nullptr, nullptr));
+  EXPECT_EQ(1, ToggleStartupItem("VxTest Locked File", parked.c_str(), parked.c_str(), 200));
+  EXPECT_EQ("MZ", ReadAll(program));
+  EXPECT_EQ(1, ToggleScanned("run", 101));
+  WinIniRemoveEntry("run", piece.c_str());
+  DeleteFileA(program.c_str());
 }
 
 TEST(Wininit, DeleteLinesGoUnderTheRenameSection) {
