@@ -252,6 +252,26 @@ int MatchProcess(DWORD processId, WORD, const char* fileName, void* context) {
   return 0;
 }
 
+// Whether the walk still reports `wanted` for that process: its program, or on 64-bit Windows with
+// all files shown, one of its modules.
+int ProcessHasFile(DWORD processId, const ProgramName& wanted) {
+  struct Look {
+    DWORD processId;
+    const ProgramName* wanted;
+    int found;
+  } look = {processId, &wanted, 0};
+  RedirectionOff redirection;
+  EnumerateProcesses(
+      [](DWORD id, WORD, const char* name, void* context) {
+        Look* l = (Look*)context;
+        if (id != l->processId || !name || !name[0] || !SameProgram(name, *l->wanted)) return 1;
+        l->found = 1;
+        return 0;
+      },
+      &look);
+  return look.found;
+}
+
 DWORD FindProcess(const char* file, DWORD skip) {
   Search search = {};
   NameOfProgram(file ? file : "", &search.wanted);
@@ -383,13 +403,17 @@ int EndActiveTask(int index) {
   ProgramName wanted;
   NameOfProgram(file, &wanted);
   char running[260];
-  if (processId && ProcessFileOf(processId, running) && SameProgram(running, wanted) &&
-      TerminateProcessById(processId)) {
+  int ownProgram = processId && ProcessFileOf(processId, running) && SameProgram(running, wanted);
+  // With all files shown on 64-bit Windows a row may name a library: its own process is the one it was
+  // met in, while that still has it loaded; the other processes that loaded it are not the row's.
+  int library = !ownProgram && !EndsWithNoCase(wanted.reduced, ".exe");
+  int own = ownProgram || (library && processId && ProcessHasFile(processId, wanted));
+  if (own && TerminateProcessById(processId)) {
     ended = 1;
     RecordHistoryEvent(title, file, description, kActiveTaskCode, 5);  // TASK_Kill
   }
   // Other processes of the program, and the service that keeps it running.
-  if (EndProcessByPath(file, title, 0)) ended = 1;
+  if (!library && EndProcessByPath(file, title, 0)) ended = 1;
   if (ended) ReportRemovalToCloud(title, file);
   return ended;
 }

@@ -29,5 +29,7 @@ DWORD EndProcessByPath(const char* file, const char* title, int ask);
 int TerminateProcessById(DWORD processId);
 // What "Kill Task" does for one row of the Active Tasks list (its table index): ends the row's own
 // process, when it still runs the row's file, then any other process of the file through
-// EndProcessByPath; records and reports what was ended. Returns 1 when something was ended.
+// EndProcessByPath; records and reports what was ended. A library's row (all files shown on 64-bit
+// Windows) ends only its own process, while that still has the library loaded. Returns 1 when
+// something was ended.
 int EndActiveTask(int index);

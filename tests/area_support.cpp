@@ -1,6 +1,7 @@
 #include "area_support.h"
 
 #include <psapi.h>
+#include <stdio.h>
 #include <string.h>
 
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
@@ -68,6 +69,19 @@ bool StartServiceAndWait(const char* name) {
   return false;
 }
 
+bool StopServiceAndWait(const char* name) {
+  SC_HANDLE service = OpenTestService(name, SERVICE_STOP | SERVICE_QUERY_STATUS);
+  if (!service) return false;
+  SERVICE_STATUS status = {};
+  ControlService(service, SERVICE_CONTROL_STOP, &status);
+  CloseServiceHandle(service);
+  for (int i = 0; i < 100; ++i) {
+    if (ServiceState(name) == SERVICE_STOPPED) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
 void RemoveService(const char* name) {
   SC_HANDLE service = OpenTestService(name, SERVICE_ALL_ACCESS);
   if (service) {
@@ -94,6 +108,101 @@ void RemoveTestServices() {
     RegCloseKey(key);
   }
   for (const std::string& name : names) RemoveService(name.c_str());
+}
+
+static const GUID kClsidTaskScheduler = {0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+static const GUID kIidTaskScheduler = {0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+static const GUID kClsidTask = {0x148BD520, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+static const GUID kIidTask = {0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+
+static std::wstring Wide(const std::string& text) {
+  wchar_t buffer[1024];
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, 1024);
+  return buffer;
+}
+
+Scheduler::Scheduler() {
+  CoInitialize(nullptr);
+  CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskScheduler, (void**)&scheduler);
+}
+
+Scheduler::~Scheduler() {
+  if (scheduler) scheduler->Release();
+  CoUninitialize();
+}
+
+bool Scheduler::Create(const char* name, const std::string& application, const char* comment, bool trigger) {
+  if (!scheduler) return false;
+  ITask* task = nullptr;
+  if (FAILED(scheduler->NewWorkItem(Wide(name).c_str(), kClsidTask, kIidTask, (IUnknown**)&task))) return false;
+  task->SetApplicationName(Wide(application).c_str());
+  task->SetComment(Wide(comment).c_str());
+  task->SetAccountInformation(L"", nullptr);
+  if (trigger) {
+    WORD index = 0;
+    ITaskTrigger* taskTrigger = nullptr;
+    if (SUCCEEDED(task->CreateTrigger(&index, &taskTrigger))) {
+      TASK_TRIGGER data = {};
+      data.cbTriggerSize = sizeof data;
+      taskTrigger->GetTrigger(&data);
+      data.TriggerType = TASK_TIME_TRIGGER_DAILY;
+      data.Type.Daily.DaysInterval = 1;
+      data.wStartHour = 3;
+      data.wStartMinute = 30;
+      data.rgFlags = 0;
+      taskTrigger->SetTrigger(&data);
+      taskTrigger->Release();
+    }
+  }
+  IPersistFile* file = nullptr;
+  bool saved = SUCCEEDED(task->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Save(nullptr, TRUE));
+  if (file) file->Release();
+  task->Release();
+  return saved;
+}
+
+SYSTEMTIME Scheduler::NextRun(const char* name) {
+  SYSTEMTIME time = {};
+  ITask* task = nullptr;
+  if (scheduler && SUCCEEDED(scheduler->Activate(Wide(name).c_str(), kIidTask, (IUnknown**)&task))) {
+    if (FAILED(task->GetNextRunTime(&time))) time = SYSTEMTIME{};
+    task->Release();
+  }
+  return time;
+}
+
+void Scheduler::Delete(const char* name) {
+  for (int i = 0; scheduler && i < 20; ++i) {
+    HRESULT hr = scheduler->Delete(Wide(name).c_str());
+    if (hr != (HRESULT)0x80070020) break;  // a sharing violation passes once the scheduler lets go
+    Sleep(50);
+  }
+}
+
+std::string JobFile(const char* name) { return WindowsFolder() + "\\Tasks\\" + name + ".job"; }
+bool JobExists(const char* name) { return GetFileAttributesA(JobFile(name).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Every .job in the Tasks folder whose name begins with "VxTest" goes.
+void RemoveTestJobs() {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((WindowsFolder() + "\\Tasks\\VxTest*.job").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> names;
+  do {
+    std::string name = found.cFileName;
+    names.push_back(name.substr(0, name.size() - 4));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  Scheduler scheduler;
+  for (const std::string& name : names) scheduler.Delete(name.c_str());
+}
+
+std::string StampOf(const SYSTEMTIME& t) {
+  if (t.wYear == 0 && t.wMonth == 0 && t.wDay == 0) return "Never";
+  char text[64];
+  unsigned hour = t.wHour % 12 == 0 ? 12 : t.wHour % 12;
+  sprintf(text, "%02u/%02u/%04u  %u:%02u %s", t.wMonth, t.wDay, t.wYear, hour, t.wMinute, t.wHour >= 12 ? "PM" : "AM");
+  return text;
 }
 
 Child StartChild(const std::string& program, const std::string& arguments) {

@@ -257,6 +257,28 @@ TEST_F(ProcessesTest, KillTaskEndsTheRowsOwnProcess) {
   EXPECT_EQ(0, EndActiveTask(StartupItemCount));
 }
 
+TEST_F(ProcessesTest, KillTaskOnALibraryRowEndsOnlyTheProcessItWasMetIn) {
+  if (!OnWow64()) GTEST_SKIP() << "libraries are listed on 64-bit Windows only";
+  std::string library = FixturePath("vf_two_translations.dll");
+  Child& first = Start(FixturePath("vx_sleeper.exe"), "60 \"" + library + "\"");
+  Child& second = Start(SleeperCopy("vxlibrary"), "60 \"" + library + "\"");
+  Sleep(200);  // the library is loaded once the sleepers have started
+  OptionSet[OPT_ShowAllFiles] = 1;
+  EnumerateActiveTasks();
+  int row = Row(library);
+  ASSERT_GE(row, 0);
+  DWORD own = (DWORD)StartupItemTable[row]->flag;
+  ASSERT_TRUE(own == first.id || own == second.id) << own;
+  Child& mine = own == first.id ? first : second;
+  Child& other = own == first.id ? second : first;
+
+  EXPECT_EQ(1, EndActiveTask(row));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mine.process, 2000));
+  EXPECT_TRUE(ChildRunning(other));  // it loaded the library too, but it is not the row's
+  EXPECT_EQ(0, EndActiveTask(row));  // its process is gone: nothing else is ended in its place
+  EXPECT_TRUE(ChildRunning(other));
+}
+
 TEST_F(ProcessesTest, EndingAProgramThatItsServiceKeepsRunningStopsTheService) {
   std::string program = FixturePath("vx_service.exe");
   // The plain copy starts first, so the walk meets it before the service's own process.

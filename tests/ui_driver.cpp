@@ -200,6 +200,22 @@ std::vector<std::string> TabTitles(HWND sheet) {
   return titles;
 }
 
+HWND ShowPage(HWND sheet, const std::string& title) {
+  std::vector<std::string> titles = TabTitles(sheet);
+  int index = -1;
+  for (size_t i = 0; i < titles.size(); ++i)
+    if (titles[i] == title) index = (int)i;
+  HWND tab = (HWND)Send(sheet, PSM_GETTABCONTROL, 0, 0);
+  if (index < 0 || !tab) return nullptr;
+  RemoteMemory memory(tab, sizeof(RECT));
+  RECT r = {};
+  if (!Send(tab, TCM_GETITEMRECT, index, (LPARAM)memory.at) || !memory.Read(0, &r, sizeof r)) return nullptr;
+  if (!MouseClick(CentreOnScreen(tab, r), false)) return nullptr;
+  HWND page = nullptr;
+  WaitUntil([&] { return Send(tab, TCM_GETCURSEL, 0, 0) == index && (page = CurrentPage(sheet)) != nullptr; });
+  return page;
+}
+
 HWND PageList(HWND page) { return FindWindowExA(page, nullptr, WC_LISTVIEWA, nullptr); }
 
 HWND PageControl(HWND page, int id) { return GetDlgItem(page, id); }

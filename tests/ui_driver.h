@@ -36,6 +36,8 @@ HWND WaitForSheet(DWORD ms = 20000);
 std::vector<HWND> SheetWindows();                     // every sheet on the desktop
 HWND CurrentPage(HWND sheet);
 std::vector<std::string> TabTitles(HWND sheet);
+// Clicks the tab of the page with that title and waits until that page is the current one.
+HWND ShowPage(HWND sheet, const std::string& title);
 HWND PageList(HWND page);                             // the page's list view
 HWND PageControl(HWND page, int id);
 std::string StatusText(HWND sheet);                   // the status bar's text

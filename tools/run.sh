@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the explorer and runs it under Wine at its Startup Programs page, in its own prefix
-# (build/wine/run), which is seeded the first time with a small demonstration set of startup entries.
+# Builds the explorer and runs it under Wine at its Startup Programs page (or the page of a page switch
+# given, such as -SERVICE), in its own prefix (build/wine/run), which is seeded the first time with a
+# small demonstration set of startup entries, services and scheduled tasks; the demonstration
+# programs that start at logon are started with each run.
 # With a working display the explorer runs there until it is closed. Without one (or with
 # VX_HEADLESS=1) it runs on a private Xvfb inside a Wine desktop window; a picture of the page is saved
 # (build/screenshot.png, or VX_SHOT) and the explorer is told to quit.
@@ -38,6 +40,8 @@ if [ ! -f "$prefix/.vx-demo" ]; then
   for seed in "$build"/bin/demo_seed*.exe; do wine "$seed" </dev/null | tr -d '\r'; done
   touch "$prefix/.vx-demo"
 fi
+# The demonstration programs that start at logon run while the explorer is looked at.
+wine "$build/bin/demo_seed.exe" --logon </dev/null | tr -d '\r'
 
 if [ "$headless" = 0 ]; then
   echo "run: starting VandrelixEx on $DISPLAY (close it, or run it again with -Q, to end)"

@@ -12,6 +12,7 @@
 #include "records/program_report.h"
 #include "startup/detected.h"
 #include "startup/items.h"
+#include "startup/toggle.h"
 #include "ui/info_window.h"
 #include "ui/list_view.h"
 #include "ui/sheet.h"
@@ -183,7 +184,7 @@ static void WriteReportKeepingEntries() {
 int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
   // Info (1008, and 1 from Enter), QOVA Info and the item actions work on the selected row's entry.
   int needsItem = command == 1 || command == 1008 || command == 1067 || command == 1164 || command == 1201 ||
-                  command == 1202;
+                  command == 1202 || command == 1144;
   if (needsItem && (item < 0 || item >= StartupItemCount)) {
     ShowHint(page, 57);  // "No selection has been made."
     return 1;
@@ -215,6 +216,9 @@ int HandleSharedItemCommand(HWND page, int pageId, int command, int item) {
       return 1;
     case 1202:
       ShowItemProperties(item);
+      return 1;
+    case 1144:
+      DeleteItemFileOnRestart(page, item);
       return 1;
     case 1359:
       PostMessageA(MainWindow, WM_COMMAND, 1359, 0);  // the main window restarts into repair
@@ -253,6 +257,14 @@ int ShowItemProperties(int item) {
   info.lpFile = path;
   info.nShow = SW_SHOWNORMAL;
   return ShellExecuteExA(&info) ? 1 : 0;
+}
+
+int DeleteItemFileOnRestart(HWND owner, int item) {
+  char text[1024], file[260];
+  if (!GetItemFile(item, file)) return 0;
+  LoadText(800, text, sizeof text);  // "Is this known Adware or Spyware? ..."
+  if (MessageBoxExA(owner, text, ApplicationTitle, MB_YESNO | MB_ICONSTOP | MB_TOPMOST, UiLanguage) != IDYES) return 0;
+  return DeleteOnRestart(file);
 }
 
 int ItemHasNote(int item) {

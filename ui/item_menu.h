@@ -13,7 +13,8 @@ HMENU BuildItemMenu(int pageId, int item);
 int CommandAvailable(int command);
 
 // The commands that every page's items share, for the item of the page's selected row: Info (1008,
-// and 1 from the Enter key) opens the information window, the item actions (1164, 1201, 1202), and
+// and 1 from the Enter key) opens the information window, the item actions (1164, 1201, 1202, and
+// Delete File on Reboot 1144), and
 // the menu's common tail: QOVA Info (1067), the program report (9), help (1077, and the Help button
 // 1134), the restart into repair (1359). 1 when the command is one of them (handled, or not
 // available in this build), 0 when it is the page's own. Pages pass every command they do not know.
@@ -22,5 +23,7 @@ int HandleSharedItemCommand(HWND page, int pageId, int command, int item);
 int OpenItemFile(int item);
 int ExploreItemFolder(int item);
 int ShowItemProperties(int item);
+// Asks with the adware warning and, on Yes, has the item's file deleted when Windows next starts.
+int DeleteItemFileOnRestart(HWND owner, int item);
 int ItemHasNote(int item);
 int ViewItemNote(int item);

@@ -35,6 +35,10 @@ struct SortRule {
 
 const SortRule kSortRules[] = {
     {6026, "SortStartup", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0x0F},
+    {6039, "SortScheduledTask", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT}, 0},
+    {6038, "SortService", 6, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0},
+    // Active tasks: the file size and the process id compare as the numbers they are.
+    {6029, "SortActiveTask", 6, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE, KEY_NUMBER, KEY_NUMBER}, 0},
     // Delayed start: title, file name, kind, and the delay compared as the number it is.
     {6055, "SortPrograms", 4, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_NUMBER}, 0},
     {6040, "SortIEHelper", 5, {KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_TEXT, KEY_DATE}, 0},
@@ -100,7 +104,7 @@ const SortRule* activeRule = nullptr;
 // The program facts of the fill in progress, found by their path through an open-addressed index.
 struct CachedFacts {
   char program[260];
-  ProgramFacts facts;
+  ListProgramFacts facts;
 };
 CachedFacts* cached = nullptr;
 int cachedCount = 0, cachedCapacity = 0;
@@ -127,8 +131,8 @@ void EndFactsCache() {
 
 }  // namespace
 
-const ProgramFacts* ProgramFactsOf(const char* program, int versionField) {
-  static ProgramFacts uncached;
+const ListProgramFacts* ListProgramFactsOf(const char* program, int versionField) {
+  static ListProgramFacts uncached;
   CachedFacts* entry = nullptr;
   unsigned slot = 0;
   if (cached && cacheIndex) {
@@ -138,7 +142,7 @@ const ProgramFacts* ProgramFactsOf(const char* program, int versionField) {
     }
     if (cachedCount < cachedCapacity) entry = &cached[cachedCount];
   }
-  ProgramFacts* facts = entry ? &entry->facts : &uncached;
+  ListProgramFacts* facts = entry ? &entry->facts : &uncached;
   char probe[260];
   CopyText(probe, program);
   facts->exists = program[0] && FileExists(probe);
@@ -239,6 +243,7 @@ int AddIconOfFile(const char* path, int exists, int iconNumber, int slot) {
   HICON icon = nullptr;
   int extracted = 0;
   if (exists) {
+    RedirectionOff redirection;  // programs of the native system folder are read as they are
     icon = ExtractIconA(AppInstance, path, iconNumber);
     if ((UINT_PTR)icon <= 1) icon = nullptr;  // 1: the file has no icons of its own
     extracted = icon != nullptr;
@@ -275,7 +280,10 @@ int FillList(HWND list, const PageList* pageList) {
   SortMemory* memory = nullptr;
   const SortRule* rule = RuleOf(pageList->pageId, &memory);
   int columns = pageList->columnCount < kMaxListColumns ? pageList->columnCount : kMaxListColumns;
+  // Rows are appended (an item index past the last row appends), so `position` is the row being made.
+  int position = 0;
   for (int i = 0; i < StartupItemCount; ++i) {
+    if (pageList->listed && !pageList->listed(i)) continue;
     if (pageList->gather) pageList->gather(i);
     ListRow* row = &rows[i];
     row->filled = 1;
@@ -291,7 +299,7 @@ int FillList(HWND list, const PageList* pageList) {
         memset(&cell, 0, sizeof cell);
         cell.iSubItem = c;
         cell.pszText = shown;
-        SendMessageA(list, LVM_SETITEMTEXTA, i, (LPARAM)&cell);
+        SendMessageA(list, LVM_SETITEMTEXTA, position, (LPARAM)&cell);
       }
       KeyKind kind = rule && c < rule->columns ? rule->kind[c] : KEY_NONE;
       if (kind == KEY_NONE) continue;
@@ -308,6 +316,7 @@ int FillList(HWND list, const PageList* pageList) {
       if (kind == KEY_NUMBER) row->number[c] = atol(key);
       row->key[c] = KeepText(key);
     }
+    ++position;
   }
   EndFactsCache();
   if (rule && memory) {

@@ -32,17 +32,19 @@ struct PageList {
   void (*gather)(int item);       // reads what the row's texts need, once per item; may be null
   int (*image)(int item);         // the row's image index in slot 0; null: the program icon
   int (*disabled)(int item);      // for the disabled-last rule; null: never
+  int (*listed)(int item);        // whether the item gets a row; null: every item
 };
 
 // What a list shows about a program file, read once per fill however many rows start that program:
 // whether it exists, its icon (slot 0) and one version field (VF_*, or -1 for none). Valid until the
-// next fill; only during a fill.
-struct ProgramFacts {
+// next fill; only during a fill. (The area enumerations keep facts of their own, read while they list:
+// areas/program_facts.h.)
+struct ListProgramFacts {
   int exists;
   int image;
   char version[260];
 };
-const ProgramFacts* ProgramFactsOf(const char* program, int versionField);
+const ListProgramFacts* ListProgramFactsOf(const char* program, int versionField);
 
 // Fills the list from the item table: redraw off, rows rebuilt with their texts and icons, keys kept,
 // then sorted by the page's saved sort key. Returns the number of rows.

@@ -16,6 +16,10 @@
 // The page procedures, one per file under ui/pages/.
 INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK IEHelpersPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ServicesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ActiveTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+void RefreshActiveTasks(HWND page);
 INT_PTR CALLBACK HiddenFilesPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK QovaPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -25,6 +29,9 @@ INT_PTR CALLBACK OptionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
 const SheetPage kSheetPages[] = {
     {102, 170, 606, StartupPage, 6026, nullptr, nullptr},
     {139, 180, 694, IEHelpersPage, 6040, nullptr, nullptr},
+    {137, 182, 680, ScheduledTasksPage, 6039, nullptr, nullptr},
+    {132, 173, 636, ServicesPage, 6038, IsNtPlatform, nullptr},
+    {110, 176, 607, ActiveTasksPage, 6029, nullptr, RefreshActiveTasks},
     {195, 198, 973, HiddenFilesPage, 6052, nullptr, nullptr},
     {201, 212, 1155, ActiveXPage, 6056, nullptr, nullptr},
     {103, 167, 611, QovaPage, 6027, nullptr, nullptr},

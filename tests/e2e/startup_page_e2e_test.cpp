@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "startup/items.h"
 #include "startup/toggle.h"
+#include "area_support.h"
 #include "startup_support.h"
 #include "ui_driver.h"
 
@@ -91,6 +92,23 @@ TEST_F(StartupPageE2E, DisablesAndEnablesARunEntryFromItsContextMenu) {
   EXPECT_EQ(Command("-alpha"), std::string(data.c_str()));
   EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
   EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, kDisabledRoot32, "VxTest Alpha"));
+  Quit();
+}
+
+TEST_F(StartupPageE2E, DisablingARunningProgramEndsItAfterAsking) {
+  std::string sleeper = FixturePath("vx_sleeper.exe");
+  Child child = StartChild(sleeper, "120");
+  ASSERT_TRUE(ChildRunning(child));
+  ASSERT_TRUE(PutRunValue(11, "VxTest Running", ("\"" + sleeper + "\" 120").c_str()));
+  Open("VxTest Running");
+  ChooseForRow(FindRow(list, "VxTest Running"), 'D');
+  HWND question = WaitForDialog(run.info.dwProcessId, "is currently an actively running program");
+  ASSERT_NE(nullptr, question);
+  EXPECT_NE(std::string::npos, DialogTexts(question).find("VxTest Running is currently")) << DialogTexts(question);
+  ASSERT_TRUE(AnswerDialog(question, IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return !ChildRunning(child); }));
+  EXPECT_TRUE(WaitUntil([&] { return TypeOf("VxTest Running") == "   Disabled"; })) << TypeOf("VxTest Running");
+  EndChild(&child);
   Quit();
 }
 

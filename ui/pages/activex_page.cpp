@@ -48,7 +48,7 @@ void GatherFacts(int item) {
   char file[260] = "", classId[260] = "";
   GetItemFile(item, file);
   GetItemCommand(item, classId);
-  const ProgramFacts* program = ProgramFactsOf(file, VF_CompanyName);
+  const ListProgramFacts* program = ListProgramFactsOf(file, VF_CompanyName);
   facts.exists = program->exists;
   CopyText(facts.name, file + FileNamePos(file));
   WIN32_FIND_DATAA found;

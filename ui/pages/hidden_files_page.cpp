@@ -47,7 +47,7 @@ struct RowFacts {
 void GatherFacts(int item) {
   char path[260] = "";
   GetItemFile(item, path);
-  facts.image = ProgramFactsOf(path, -1)->image;
+  facts.image = ListProgramFactsOf(path, -1)->image;
   // This edition writes no dates; a second look finds one only when the record step wrote it.
   if (!GetFirstDetected(path, kCodeHidden, facts.detected)) {
     char area[96];

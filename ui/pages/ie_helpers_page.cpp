@@ -47,14 +47,14 @@ void GatherFacts(int item) {
   GetItemFile(item, file);
   GetItemDescription(item, description, sizeof description);
   ExeFromCommand(file, facts.program);
-  const ProgramFacts* program = ProgramFactsOf(facts.program, VF_CompanyName);
+  const ListProgramFacts* program = ListProgramFactsOf(facts.program, VF_CompanyName);
   CopyText(facts.company, program->version);
   facts.image = program->image;
   // An extension names its button's icon; any other text is no icon.
   if (ContainsNoCase(description, ".ico")) {
     char icon[260];
     ExeFromCommand(description, icon);
-    facts.image = ProgramFactsOf(icon, -1)->image;
+    facts.image = ListProgramFactsOf(icon, -1)->image;
   }
   GetFirstDetected(facts.program, GetItemLocation(item), facts.detected);
 }

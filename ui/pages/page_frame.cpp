@@ -1,5 +1,6 @@
 #include "ui/pages/page_frame.h"
 
+#include "areas/program_facts.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "startup/items.h"
@@ -152,4 +153,21 @@ INT_PTR AnswerSheetNotify(HWND page, const NMHDR* header, int pageId, void (*act
       return TRUE;
   }
   return FALSE;
+}
+
+void ItemTitleText(int item, char* out, size_t cap) {
+  char title[128] = "";
+  GetItemTitle(item, title);
+  CopyText(out, cap, title);
+}
+
+void ItemFileNameText(int item, char* out, size_t cap) {
+  char file[260] = "";
+  GetItemFile(item, file);
+  CopyText(out, cap, file + FileNamePos(file));
+}
+
+const ProgramFacts* AreaProgramFacts(const char* program, int withSize, int* image) {
+  *image = ListProgramFactsOf(program, -1)->image;
+  return ProgramFactsOf(program, withSize);
 }

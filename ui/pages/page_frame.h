@@ -7,6 +7,8 @@
 
 #include "ui/list_view.h"
 
+struct ProgramFacts;
+
 // A page's controls by id, in the order they are laid out.
 struct PageControls {
   int description;     // the heading across the top, left of the help picture (1077)
@@ -34,3 +36,10 @@ void KeyboardItemMenu(HWND page, int pageId, HWND list);
 // A page's answer to the sheet's notifications: on activation it becomes the current page and
 // `activate` fills it; on leaving it cleans up. TRUE when the notification was one of these.
 INT_PTR AnswerSheetNotify(HWND page, const NMHDR* header, int pageId, void (*activate)(HWND page));
+
+// Row texts several pages show: the item's title, and its file after the last backslash.
+void ItemTitleText(int item, char* out, size_t cap);
+void ItemFileNameText(int item, char* out, size_t cap);
+// What a row shows of its program: the facts its area kept while listing (each file read once), and
+// the program's icon in the list's image list (once per fill). `program` is ExeFromCommand's form.
+const ProgramFacts* AreaProgramFacts(const char* program, int withSize, int* image);

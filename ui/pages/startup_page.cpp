@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+#include "areas/processes.h"
 #include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
@@ -41,7 +42,7 @@ enum {
 // program.
 struct RowFacts {
   char program[260];  // ExeFromCommand of the item's file
-  const ProgramFacts* file;
+  const ListProgramFacts* file;
   int disabled;
   char detected[24];
 } facts;
@@ -50,7 +51,7 @@ void GatherFacts(int item) {
   char file[260] = "";
   GetItemFile(item, file);
   ExeFromCommand(file, facts.program);
-  facts.file = ProgramFactsOf(facts.program, VF_CompanyName);
+  facts.file = ListProgramFactsOf(facts.program, VF_CompanyName);
   facts.disabled = IsItemDisabled(item);
   // This edition writes no dates; a second look finds one only when the record step wrote it.
   if (!GetFirstDetected(facts.program, 1, facts.detected)) {
@@ -130,15 +131,6 @@ int SelectedItems(HWND list, int* items, int capacity) {
   return count;
 }
 
-int TheSelectedItem(HWND page) {
-  int item = SelectedItemIndex(ListOf(page));
-  if (item < 0 || item >= StartupItemCount) {
-    ShowHint(page, 57);
-    return -1;
-  }
-  return item;
-}
-
 struct ItemTexts {
   char title[128];
   char file[260];
@@ -171,9 +163,12 @@ void ToggleSelected(HWND page, int enable) {
   for (int i = 0; i < count; ++i) {
     ItemTexts texts;
     ReadItem(items[i], &texts);
-    // (Disable: ending the running program first, asking for one row, goes here with active tasks.)
     int disabled = IsItemDisabled(items[i]) != 0;
-    if (texts.hasName && enable == disabled) ToggleStartupItem(texts.name, texts.file, texts.command, texts.code);
+    if (!texts.hasName || enable != disabled) continue;  // already as asked: nothing to end or move
+    // A program that is disabled is ended first, after asking when it is the only row. The advanced
+    // places (Winlogon, hooks, notification packages) name parts of Windows itself: never ended.
+    if (!enable && texts.code < 250) EndProcessByPath(texts.file, texts.title, count == 1);
+    ToggleStartupItem(texts.name, texts.file, texts.command, texts.code);
   }
   Refill(page);
 }
@@ -193,7 +188,8 @@ void RemoveSelected(HWND page) {
       RemoveAdvancedItem(page, texts.title, texts.file, texts.command, texts.code);
       continue;
     }
-    // (Ending the running program first, asking for one row only, goes here with active tasks.)
+    // The running program is ended first, after asking when it is the only row.
+    EndProcessByPath(texts.file, texts.title, count == 1);
     if (count == 1) {
       char pattern[1024], question[1400];
       LoadText(15, pattern, sizeof pattern);
@@ -203,15 +199,6 @@ void RemoveSelected(HWND page) {
     if (texts.hasName) RemoveStartupItem(texts.name, texts.file, texts.command, texts.code);
   }
   Refill(page);
-}
-
-void DeleteSelectedOnRestart(HWND page) {
-  int item = TheSelectedItem(page);
-  if (item < 0) return;
-  char text[1024], file[260] = "";
-  LoadText(800, text, sizeof text);
-  GetItemFile(item, file);
-  if (MessageBoxExA(page, text, ApplicationTitle, MB_YESNO | MB_ICONSTOP, UiLanguage) == IDYES) DeleteOnRestart(file);
 }
 
 void SetMonitorImage(HWND page) {
@@ -261,9 +248,6 @@ void OnCommand(HWND page, int id) {
       break;
     case IDC_MONITOR_PICTURE:
       MonitorOptions(page);
-      break;
-    case 1144:
-      DeleteSelectedOnRestart(page);
       break;
     default:
       HandleSharedItemCommand(page, 6026, id, SelectedItemIndex(ListOf(page)));
