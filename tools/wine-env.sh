@@ -13,6 +13,9 @@ vx_prefix() {
   # Crashes end the process instead of waiting on a dialog; no audio probing.
   HOME=$VX_HOME WINEPREFIX=$dir WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
   HOME=$VX_HOME WINEPREFIX=$dir WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null 2>&1 </dev/null
+  # Unmanaged windows: with no window manager on the private display, Wine otherwise waits about
+  # two seconds for each closed managed window to be acknowledged.
+  HOME=$VX_HOME WINEPREFIX=$dir WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
   HOME=$VX_HOME WINEPREFIX=$dir wineserver -w
   # The Desktop/Documents folders of a new prefix point at $HOME; make them real folders of the prefix.
   local u

@@ -15,13 +15,13 @@
 
 namespace {
 
-const ProgramFacts* rowProgram = nullptr;  // the facts of the row being filled
+const ListProgramFacts* rowProgram = nullptr;  // the facts of the row being filled
 
 void GatherRow(int item) {
   char file[260] = "", program[260];
   GetItemFile(item, file);
   ExeFromCommand(file, program);
-  rowProgram = ProgramFactsOf(program, -1);
+  rowProgram = ListProgramFactsOf(program, -1);
 }
 
 int RowImage(int) { return rowProgram ? rowProgram->image : 0; }
