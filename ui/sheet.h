@@ -3,11 +3,11 @@
 // placement helpers the other dialogs use.
 //
 // How to add a page (an area "foo" whose list and commands are ready):
-//  1. Write ui/pages/foo_page.cpp with the page's dialog procedure. On WM_INITDIALOG call
-//     PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos"); on PSN_SETACTIVE set CurrentPageId to the
-//     page's command id, call CreateActivePage(page) and fill the list; on PSN_KILLACTIVE and
-//     PSN_RESET call CleanupActivePage(page); pass WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP and
-//     WM_LBUTTONDBLCLK to BitmapButtonMouse; lay the controls out on kLayoutPage and WM_SIZE.
+//  1. Write ui/pages/foo_page.cpp: its list, its commands and an AreaPage (ui/pages/page_frame.h)
+//     whose procedure hands every message to AreaPageMessage, which places the page, answers the
+//     sheet's notifications (CurrentPageId, CreateActivePage, CleanupActivePage), the list's clicks
+//     and keys, the bitmap buttons' mouse and the layout. A page unlike the others (Startup, Options)
+//     does these itself.
 //  2. Put its dialog template in res/page_foo.rc (the build picks up res/page_*.rc and
 //     ui/pages/*.cpp by themselves).
 //  3. Add one row to kSheetPages in ui/sheet.cpp (template, icon, title string, procedure, command

@@ -150,60 +150,14 @@ void Activate(HWND page) {
   FillActiveTasksList(page);
 }
 
-void Initialise(HWND page) {
-  SetItemTextFromId(page, 221, IDC_DESCRIPTION);
-  SetHintText(page, 222, IDC_HINT);
-  const struct {
-    UINT text;
-    int control;
-  } kTexts[] = {{301, IDC_INFO},        {305, IDC_REFRESH}, {306, IDC_KILL_TASK},
+const PageText kTexts[] = {{301, IDC_INFO},        {305, IDC_REFRESH}, {306, IDC_KILL_TASK},
                 {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE},   {1334, IDC_SHOW_ALL_FILES}};
-  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
-  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
-  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
-  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
-  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
-}
-
-INT_PTR OnNotify(HWND page, NMHDR* header) {
-  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
-  switch (header->code) {
-    case LVN_COLUMNCLICK: {
-      int column = ((NMLISTVIEW*)header)->iSubItem;
-      if (column >= 0 && column < kActiveTasksList.columnCount) SortListByColumn(header->hwndFrom, kPageId, column);
-      return TRUE;
-    }
-    case NM_RCLICK:
-      ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
-      return TRUE;
-    case NM_DBLCLK:
-      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
-      return TRUE;
-    case LVN_KEYDOWN:
-      if (((NMLVKEYDOWN*)header)->wVKey == VK_F5) PostMessageA(page, WM_COMMAND, IDC_REFRESH, 0);
-      return TRUE;
-    case LVN_ITEMCHANGED: {
-      NMLISTVIEW* change = (NMLISTVIEW*)header;
-      if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) UpdateSelection(page);
-      return TRUE;
-    }
-  }
-  return FALSE;
-}
+const AreaPage kArea = {kPageId, &kActiveTasksList, &kControls, 221, 222, kTexts, sizeof kTexts / sizeof kTexts[0],
+                        Activate, OnCommand, UpdateSelection, 0, 0, IDC_REFRESH};
 
 }  // namespace
 
-int FillActiveTasksList(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  EnumerateActiveTasks();
-  HWND list = ListOf(page);
-  int count = FillList(list, &kActiveTasksList);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
+int FillActiveTasksList(HWND page) { return FillAreaList(page, &kActiveTasksList, [] { EnumerateActiveTasks(); }); }
 
 // A request that raises the sheet while this page is shown lists the running programs afresh.
 void RefreshActiveTasks(HWND page) {
@@ -211,28 +165,5 @@ void RefreshActiveTasks(HWND page) {
 }
 
 INT_PTR CALLBACK ActiveTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      Initialise(page);
-      return TRUE;
-    case WM_NOTIFY:
-      return OnNotify(page, (NMHDR*)lParam);
-    case WM_COMMAND:
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
-      return TRUE;
-    case WM_CONTEXTMENU:
-      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
-      return TRUE;
-    case kLayoutPage:
-    case WM_SIZE:
-      LayoutPageControls(page, &kControls);
-      return TRUE;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-      BitmapButtonMouse(page, message, lParam);
-      return FALSE;
-  }
-  return FALSE;
+  return AreaPageMessage(&kArea, page, message, wParam, lParam);
 }

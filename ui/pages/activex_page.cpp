@@ -172,79 +172,20 @@ void Activate(HWND page) {
   FillActiveXList(page);
 }
 
-void Initialise(HWND page) {
-  SetItemTextFromId(page, 1152, IDC_DESCRIPTION);
-  const struct {
-    UINT text;
-    int control;
-  } kTexts[] = {{632, IDC_ENABLE}, {633, IDC_DISABLE},        {301, IDC_INFO},
+const PageText kTexts[] = {{632, IDC_ENABLE}, {633, IDC_DISABLE},        {301, IDC_INFO},
                 {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE},   {1161, IDC_NON_MICROSOFT},
                 {1154, IDC_LIST_ALL}};
-  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
-  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
-  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
-  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
-  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
-}
-
-INT_PTR OnNotify(HWND page, NMHDR* header) {
-  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
-  HWND list = header->hwndFrom;
-  switch (header->code) {
-    case LVN_COLUMNCLICK: {
-      int column = ((NMLISTVIEW*)header)->iSubItem;
-      if (column >= 0 && column <= 5) SortListByColumn(list, kPageId, column);
-      return TRUE;
-    }
-    case NM_RCLICK:
-      ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
-      return TRUE;
-    case NM_DBLCLK:
-      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
-      return TRUE;
-  }
-  return FALSE;
-}
+const AreaPage kArea = {kPageId, &kActiveXList, &kControls, 1152, 0, kTexts, sizeof kTexts / sizeof kTexts[0],
+                        Activate, OnCommand, nullptr, 0, 0, 0};
 
 }  // namespace
 
 int FillActiveXList(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   // The servers of 64-bit Windows' own folders are looked at where they are.
   RedirectionOff redirection;
-  ScanActiveXControls();
-  HWND list = ListOf(page);
-  int count = FillList(list, &kActiveXList);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
+  return FillAreaList(page, &kActiveXList, [] { ScanActiveXControls(); });
 }
 
 INT_PTR CALLBACK ActiveXPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      Initialise(page);
-      return TRUE;
-    case WM_NOTIFY:
-      return OnNotify(page, (NMHDR*)lParam);
-    case WM_COMMAND:
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
-      return TRUE;
-    case WM_CONTEXTMENU:
-      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
-      return TRUE;
-    case kLayoutPage:
-    case WM_SIZE:
-      LayoutPageControls(page, &kControls);
-      return TRUE;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-      BitmapButtonMouse(page, message, lParam);
-      return FALSE;
-  }
-  return FALSE;
+  return AreaPageMessage(&kArea, page, message, wParam, lParam);
 }

@@ -171,3 +171,91 @@ const ProgramFacts* AreaProgramFacts(const char* program, int withSize, int* ima
   *image = ListProgramFactsOf(program, -1)->image;
   return ProgramFactsOf(program, withSize);
 }
+
+namespace {
+
+void InitialiseAreaPage(const AreaPage* area, HWND page) {
+  SetItemTextFromId(page, area->description, kAreaDescription);
+  if (area->hint) SetHintText(page, area->hint, kAreaHint);
+  for (int i = 0; i < area->textCount; ++i) SetItemTextFromId(page, area->texts[i].text, area->texts[i].control);
+  EnableWindow(GetDlgItem(page, kAreaInfo), CommandAvailable(1008));
+  EnableWindow(GetDlgItem(page, kAreaHelpButton), CommandAvailable(1077));
+  EnableWindow(GetDlgItem(page, kAreaHelpPicture), CommandAvailable(1077));
+  SendMessageA(GetDlgItem(page, kAreaList), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+               LVS_EX_FULLROWSELECT);
+  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
+}
+
+INT_PTR AnswerAreaNotify(const AreaPage* area, HWND page, NMHDR* header) {
+  if (header->idFrom != kAreaList) return AnswerSheetNotify(page, header, area->pageId, area->activate);
+  switch (header->code) {
+    case LVN_COLUMNCLICK: {
+      int column = ((NMLISTVIEW*)header)->iSubItem;
+      if (column >= 0 && column < area->list->columnCount) SortListByColumn(header->hwndFrom, area->pageId, column);
+      return TRUE;
+    }
+    case NM_RCLICK:
+      ItemContextMenu(page, area->pageId, ((NMITEMACTIVATE*)header)->iItem);
+      return TRUE;
+    case NM_DBLCLK:
+      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, kAreaInfo, 0);
+      return TRUE;
+    case LVN_KEYDOWN: {
+      WORD key = ((NMLVKEYDOWN*)header)->wVKey;
+      if (key == VK_DELETE && area->deleteCommand &&
+          (!area->deleteNeedsOneRow || SelectedRowCount(header->hwndFrom) == 1))
+        PostMessageA(page, WM_COMMAND, area->deleteCommand, 0);
+      else if (key == VK_F5 && area->refreshCommand)
+        PostMessageA(page, WM_COMMAND, area->refreshCommand, 0);
+      return TRUE;
+    }
+    case LVN_ITEMCHANGED: {
+      NMLISTVIEW* change = (NMLISTVIEW*)header;
+      if (area->selected && (change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED))
+        area->selected(page);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+INT_PTR AreaPageMessage(const AreaPage* area, HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitialiseAreaPage(area, page);
+      return TRUE;
+    case WM_NOTIFY:
+      return AnswerAreaNotify(area, page, (NMHDR*)lParam);
+    case WM_COMMAND:
+      // Buttons and menu entries (0), accelerators (1); other notifications of the controls are not ours.
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) area->command(page, LOWORD(wParam));
+      return TRUE;
+    case WM_CONTEXTMENU:
+      if (lParam == -1) KeyboardItemMenu(page, area->pageId, GetDlgItem(page, kAreaList));
+      return TRUE;
+    case kLayoutPage:
+    case WM_SIZE:
+      LayoutPageControls(page, area->controls);
+      return TRUE;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+      BitmapButtonMouse(page, message, lParam);
+      return FALSE;
+  }
+  return FALSE;
+}
+
+int FillAreaList(HWND page, const PageList* pageList, void (*scan)()) {
+  SheetBusyScope busy;
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
+  scan();
+  HWND list = GetDlgItem(page, kAreaList);
+  int count = FillList(list, pageList);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+  return count;
+}

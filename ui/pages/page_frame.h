@@ -33,6 +33,43 @@ void SetHintText(HWND page, UINT textId, int control);
 // The item menu of the selected row for Shift+F10 or the menu key (a right click arrives as NM_RCLICK).
 void KeyboardItemMenu(HWND page, int pageId, HWND list);
 
+// The ids every area page's template gives the controls they share.
+enum {
+  kAreaList = 1000,
+  kAreaDescription = 1047,
+  kAreaHint = 1048,
+  kAreaInfo = 1008,
+  kAreaHelpButton = 1134,
+  kAreaHelpPicture = 1077,
+};
+
+struct PageText {
+  UINT text;
+  int control;
+};
+
+// An area page as data: what it shows and the few ways its pages differ; AreaPageMessage answers the
+// rest alike on every page (labels, layout, sorting, menus, the keyboard, the sheet's notifications).
+struct AreaPage {
+  int pageId;
+  const PageList* list;
+  const PageControls* controls;
+  UINT description;                    // the heading
+  UINT hint;                           // the line under the buttons, 0 when there is none
+  const PageText* texts;               // the labels of buttons and boxes
+  int textCount;
+  void (*activate)(HWND page);         // shown: make the columns once and fill
+  void (*command)(HWND page, int id);  // a button, menu entry or accelerator
+  void (*selected)(HWND page);         // a row became selected; nullptr when that shows nothing
+  int deleteCommand;                   // what the Delete key asks for, 0 for nothing
+  int deleteNeedsOneRow;               // ... only while exactly one row is selected
+  int refreshCommand;                  // what F5 asks for, 0 for nothing
+};
+INT_PTR AreaPageMessage(const AreaPage* area, HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Lists a page afresh under the wait cursor: `scan` reads the area, then each item gets its row.
+int FillAreaList(HWND page, const PageList* pageList, void (*scan)());
+
 // A page's answer to the sheet's notifications: on activation it becomes the current page and
 // `activate` fills it; on leaving it cleans up. TRUE when the notification was one of these.
 INT_PTR AnswerSheetNotify(HWND page, const NMHDR* header, int pageId, void (*activate)(HWND page));

@@ -161,84 +161,14 @@ void Activate(HWND page) {
   FillScheduledTasksList(page);
 }
 
-void Initialise(HWND page) {
-  SetItemTextFromId(page, 678, IDC_DESCRIPTION);
-  SetHintText(page, 679, IDC_HINT);
-  const struct {
-    UINT text;
-    int control;
-  } kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}};
-  for (const auto& t : kTexts) SetItemTextFromId(page, t.text, t.control);
-  EnableWindow(GetDlgItem(page, IDC_INFO), CommandAvailable(1008));
-  EnableWindow(GetDlgItem(page, IDC_HELP_BUTTON), CommandAvailable(1077));
-  EnableWindow(GetDlgItem(page, IDC_HELP_PICTURE), CommandAvailable(1077));
-  SendMessageA(ListOf(page), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
-}
-
-INT_PTR OnNotify(HWND page, NMHDR* header) {
-  if (header->idFrom != IDC_LIST) return AnswerSheetNotify(page, header, kPageId, Activate);
-  switch (header->code) {
-    case LVN_COLUMNCLICK: {
-      int column = ((NMLISTVIEW*)header)->iSubItem;
-      if (column >= 0 && column < kScheduledTasksList.columnCount) SortListByColumn(header->hwndFrom, kPageId, column);
-      return TRUE;
-    }
-    case NM_RCLICK:
-      ItemContextMenu(page, kPageId, ((NMITEMACTIVATE*)header)->iItem);
-      return TRUE;
-    case NM_DBLCLK:
-      if (((NMITEMACTIVATE*)header)->iItem >= 0) PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
-      return TRUE;
-    case LVN_KEYDOWN:
-      // The Delete key asks to remove the selected task, as the Remove button does.
-      if (((NMLVKEYDOWN*)header)->wVKey == VK_DELETE) PostMessageA(page, WM_COMMAND, IDC_REMOVE, 0);
-      return TRUE;
-    case LVN_ITEMCHANGED: {
-      NMLISTVIEW* change = (NMLISTVIEW*)header;
-      if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) UpdateSelection(page);
-      return TRUE;
-    }
-  }
-  return FALSE;
-}
+const PageText kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}};
+const AreaPage kArea = {kPageId, &kScheduledTasksList, &kControls, 678, 679, kTexts, sizeof kTexts / sizeof kTexts[0],
+                        Activate, OnCommand, UpdateSelection, IDC_REMOVE, 0, 0};
 
 }  // namespace
 
-int FillScheduledTasksList(HWND page) {
-  SheetBusyScope busy;
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  EnumerateScheduledTasks();
-  HWND list = ListOf(page);
-  int count = FillList(list, &kScheduledTasksList);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
-  return count;
-}
+int FillScheduledTasksList(HWND page) { return FillAreaList(page, &kScheduledTasksList, [] { EnumerateScheduledTasks(); }); }
 
 INT_PTR CALLBACK ScheduledTasksPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      Initialise(page);
-      return TRUE;
-    case WM_NOTIFY:
-      return OnNotify(page, (NMHDR*)lParam);
-    case WM_COMMAND:
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) OnCommand(page, LOWORD(wParam));
-      return TRUE;
-    case WM_CONTEXTMENU:
-      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
-      return TRUE;
-    case kLayoutPage:
-    case WM_SIZE:
-      LayoutPageControls(page, &kControls);
-      return TRUE;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-      BitmapButtonMouse(page, message, lParam);
-      return FALSE;
-  }
-  return FALSE;
+  return AreaPageMessage(&kArea, page, message, wParam, lParam);
 }
