@@ -25,6 +25,7 @@ struct RawEvent {
   char fileName[260];
   char command[260];
   char line[1024];  // the line as it stands in the file, without its line end
+  int whole;        // six fields, none cut or dropped: only such a line says what to put back
 };
 RawEvent* rawEvents[kMaxItems];
 int rawCount = 0;
@@ -229,7 +230,9 @@ int ParseHistoryText(const char* text, size_t length) {
   int field = 0;
   char current[260];
   int added = 0;
+  int whole = 1;
   auto resetLine = [&]() {
+    whole = 1;
     for (auto& f : fields) f[0] = 0;
     action = kHistoryUnknownAction;
     location = 3000;
@@ -242,6 +245,7 @@ int ParseHistoryText(const char* text, size_t length) {
     switch (field) {
       case 0:
         if (used < 32) CopyText(fields[0], current);
+        else whole = 0;
         break;
       case 1:
         action = HistoryActionFromToken(current);
@@ -251,13 +255,15 @@ int ParseHistoryText(const char* text, size_t length) {
         break;
       case 3:
         if (used < 128) CopyText(fields[3], current);
+        else whole = 0;  // listed without a title, and no entry may be put back under none
         break;
       case 4:
       case 5:
         CopyText(fields[field], current);
         break;
       default:
-        break;  // fields after the sixth are ignored
+        whole = 0;  // fields after the sixth are ignored, and the ones before may have shifted
+        break;
     }
     ++field;
     used = 0;
@@ -271,6 +277,7 @@ int ParseHistoryText(const char* text, size_t length) {
     } else if (c == '\n') {
       if (used > 0 && current[used - 1] == '\r') --used;
       endField();
+      if (field != 6) whole = 0;
       if (StartupItemCount < kMaxItems && rawCount < kMaxItems) {
         RawEvent* raw = (RawEvent*)calloc(1, sizeof(RawEvent));
         if (raw) {
@@ -279,7 +286,9 @@ int ParseHistoryText(const char* text, size_t length) {
           CopyText(raw->command, fields[5]);
           size_t end = i;
           if (end > lineStart && text[end - 1] == '\r') --end;
+          if (end - lineStart >= sizeof raw->line) whole = 0;
           CopyTextN(raw->line, sizeof raw->line, text + lineStart, end - lineStart);
+          raw->whole = whole;
         }
         if (AddStartupItem(fields[3], fields[4], fields[5], fields[0], location, action)) {
           if (raw) {
@@ -293,8 +302,10 @@ int ParseHistoryText(const char* text, size_t length) {
       }
       resetLine();
       lineStart = i + 1;
-    } else if (used < 259) {
-      current[used++] = c;
+    } else {
+      // A NUL or a CR inside a field is no line this program wrote: a NUL would cut the field short.
+      if (c == 0 || (c == '\r' && (i + 1 >= length || text[i + 1] != '\n'))) whole = 0;
+      if (used < 259) current[used++] = c;
     }
   }
   return added;  // a last line without LF is not an event yet
@@ -343,11 +354,6 @@ int LoadHistoryItems() {
   return count;
 }
 
-int IsRestorableEvent(int index) {
-  if (index < 0 || index >= StartupItemCount) return 0;
-  return IsRestorableAction(GetItemFlag(index));
-}
-
 static const RawEvent* RawEventOf(int index) {
   unsigned serial = GetItemSerial(index);
   if (!serial) return nullptr;
@@ -357,11 +363,19 @@ static const RawEvent* RawEventOf(int index) {
   return nullptr;
 }
 
+int IsRestorableEvent(int index) {
+  if (index < 0 || index >= StartupItemCount) return 0;
+  // A line that was cut or malformed cannot say what was there: it is listed, never undone.
+  const RawEvent* raw = RawEventOf(index);
+  if (raw && !raw->whole) return 0;
+  return IsRestorableAction(GetItemFlag(index));
+}
+
 int RestoreHistoryEvent(int index) {
   if (index < 0 || index >= StartupItemCount) return 0;
   // Only a row that came from the history has a line to undo: the table may hold another page's rows.
   const RawEvent* raw = RawEventOf(index);
-  if (!raw) return 0;
+  if (!raw || !raw->whole) return 0;  // refused rather than guessed from a cut or shifted line
   char title[128], file[260], command[260];
   CopyText(title, raw->title);
   CopyText(file, raw->fileName);

@@ -82,6 +82,9 @@ int NoteFilePath(const char* itemFile, char* out) {
   ExeFromCommand(itemFile, program);
   ColonForEquals(program, colons);
   if (!FileNameOf(colons, name)) CopyText(name, colons);
+  // A forward slash separates folders as well: the name stays one file directly in the folder.
+  const char* slash = strrchr(name, '/');
+  if (slash) memmove(name, slash + 1, strlen(slash + 1) + 1);
   size_t n = strlen(name);
   name[n >= 4 ? n - 4 : 0] = 0;
   char folder[260];

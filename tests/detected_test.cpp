@@ -80,4 +80,27 @@ TEST_F(DetectedTest, NotesLiveBesideTheProgramOrInTheDataFolder) {
   DeleteFileA(inProgram.c_str());
 }
 
+// A note is named after the program alone: whatever the item's command holds, the note stays a
+// file directly in its folder, never one somewhere else on the disk.
+TEST_F(DetectedTest, NoteNamesNeverLeaveTheirFolder) {
+  char data[260];
+  ASSERT_NE(0, DataFolder(data));
+  const std::string prefix = std::string(data) + "\\note_";
+  const char* const files[] = {
+      "C:/Windows/../../../../Windows/win.exe",
+      "x/../../../evil.exe /a",
+      "\"C:\\Tools\\a/b/../../../../../evil.exe\" -x",
+      "..\\..\\..\\evil.exe",
+      "C:\\Apps\\app.exe",
+  };
+  for (const char* file : files) {
+    char out[260];
+    NoteFilePath(file, out);
+    std::string path = out;
+    ASSERT_EQ(0u, path.find(prefix)) << file << " -> " << path;
+    EXPECT_EQ(std::string::npos, path.find_first_of("\\/", prefix.size())) << file << " -> " << path;
+    EXPECT_EQ(".txt", path.substr(path.size() - 4)) << file;
+  }
+}
+
 }  // namespace

@@ -122,6 +122,35 @@ TEST_F(HistoryTest, ReadingToleratesOddLines) {
   EXPECT_EQ(-1, FindItem("No Line End"));
 }
 
+// A line that was cut, shifted or holds bytes this program never writes is listed, but undoing it
+// would guess at the entry: it is not restorable and a restore writes nothing.
+TEST_F(HistoryTest, MalformedLinesAreListedButNeverRestored) {
+  const std::string stamp = "01/01/2020  1:00 AM\t*START_Remove\tMACHINE_RUN\t";
+  struct {
+    std::string line;
+    const char* value;  // what a guessed restore would write to the Run key
+    bool restorable;
+  } rows[] = {
+      {stamp + "VxTest Whole\tC:\\whole.exe\t\r\n", "VxTest Whole", true},
+      {stamp + std::string(130, 'T') + "\tC:\\long title.exe\t\r\n", "", false},  // the title was dropped
+      {stamp + "VxTest Shifted\tby tab\tC:\\shifted.exe\t\r\n", "VxTest Shifted", false},
+      {stamp + "VxTest Short\tC:\\short.exe\r\n", "VxTest Short", false},  // five fields
+      {stamp + std::string("VxTest Nul\0cut", 14) + "\tC:\\nul.exe\t\r\n", "VxTest Nul", false},
+      {stamp + "VxTest Cr\rx\tC:\\cr.exe\t\r\n", "VxTest Cr\rx", false},
+      {std::string(40, '0') + "\t*START_Remove\tMACHINE_RUN\tVxTest Stamp\tC:\\stamp.exe\t\r\n", "VxTest Stamp", false},
+  };
+  std::string text;
+  for (const auto& row : rows) text += row.line;
+  MakeFile(path, text);
+  const int count = (int)(sizeof rows / sizeof rows[0]);
+  ASSERT_EQ(count, LoadHistoryItems());
+  for (int i = 0; i < count; ++i) EXPECT_EQ(rows[i].restorable ? 1 : 0, IsRestorableEvent(i)) << i;
+  for (int i = count - 1; i >= 0; --i) RestoreHistoryEvent(i);
+  for (const auto& row : rows)
+    EXPECT_EQ(row.restorable, GetRunValue(1, row.value, nullptr, nullptr)) << "\"" << row.value << "\"";
+  RawDeleteValue(RunRootOf(1), RunKeyPathOf(1), "", KEY_WOW64_64KEY);
+}
+
 TEST_F(HistoryTest, LongFilesShowTheirNewestEvents) {
   std::string text;
   int old = 0;

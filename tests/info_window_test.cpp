@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "area_support.h"
+#include "startup_support.h"
 #include "areas/processes.h"
 #include "areas/services.h"
 #include "platform/registry.h"
@@ -72,7 +73,14 @@ TEST(InfoWindowText, StartTypesAndNoteTexts) {
   EXPECT_STREQ("abcd", box);
   static char big[kMaxNoteText + 100], out[kMaxNoteText + 200];
   memset(big, 'x', sizeof big);
-  EXPECT_EQ((size_t)kMaxNoteText, NoteTextForBox(big, sizeof big, out, sizeof out));
+  size_t consumed = 0;
+  EXPECT_EQ((size_t)kMaxNoteText, NoteTextForBox(big, sizeof big, out, sizeof out, &consumed));
+  EXPECT_EQ((size_t)kMaxNoteText, consumed);
+  // What the box took of the file, so that a cut note is known as one.
+  EXPECT_EQ(4u, NoteTextForBox("abcd\r\nef", 8, box, 6, &consumed));
+  EXPECT_EQ(4u, consumed);
+  EXPECT_EQ(6u, NoteTextForBox("abcd\r\n", 6, box, 7, &consumed));
+  EXPECT_EQ(6u, consumed);
 }
 
 struct ViewCase {
@@ -494,6 +502,27 @@ TEST_F(InfoWindowTest, CreateNoteThenSaveNoteWritesTheNoteFile) {
   EXPECT_EQ(IDC_INFO_NOTE, FocusId());
   EXPECT_EQ("&Save Note", Text(IDC_INFO_NOTE_BUTTON));
   EXPECT_FALSE(GetWindowLongA(box, GWL_STYLE) & ES_READONLY);
+}
+
+// A note longer than the box holds (written with another editor) is shown as far as the box goes,
+// and nothing the window offers can write the shorter text over it.
+TEST_F(InfoWindowTest, ALongerNoteIsShownButNeverCut) {
+  std::string file = FixturePath("vx_sleeper.exe");
+  Add("VxInfo Long Note", file, 11);
+  std::string note = NotePathOf(file);
+  std::string text;
+  for (int line = 0; text.size() < kMaxNoteText + 4000; ++line) text += "line " + std::to_string(line) + "\n";
+  MakeFile(note, text);
+  Open(0);
+  HWND box = GetDlgItem(window, IDC_INFO_NOTE);
+  EXPECT_EQ(0u, WindowText(box).find("line 0\r\nline 1\r\n"));
+  EXPECT_TRUE(GetWindowLongA(box, GWL_STYLE) & ES_READONLY);
+  EXPECT_FALSE(Enabled(IDC_INFO_NOTE_BUTTON));
+  ClickAndWait(IDC_INFO_NOTE_BUTTON);  // even a click that reaches it
+  SendMessageA(box, WM_SETTEXT, 0, (LPARAM) "short");
+  SendMessageA(box, EM_SETMODIFY, TRUE, 0);
+  Close();
+  EXPECT_EQ(text, ReadFileText(note));
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ class MaintenanceTest : public StartupTest {
 };
 
 TEST_F(MaintenanceTest, OnlyOlderVandrelixUninstallEntriesGo) {
+  static const std::string kLongName = "Vandrelix " + std::string(300, 'x');
   // The running version is 1.0.0.1 (the test program carries the product's version resource).
   const Entry entries[] = {
       {"VxTest Vandrelix", "Vandrelix", "1.0.0.1", true},              // this version
@@ -63,6 +64,8 @@ TEST_F(MaintenanceTest, OnlyOlderVandrelixUninstallEntriesGo) {
       {"VxTest Vandrelix Unknown", "Vandrelix", nullptr, true},        // nothing tells it is older
       {"VxTest Other", "Other Program", "0.1", true},
       {"VxTest Nameless", nullptr, "0.1", true},
+      {"VxTest Vandrelix Empty", "Vandrelix", "", true},                // an empty version tells nothing either
+      {"VxTest Vandrelix Long", kLongName.c_str(), "0.1", true},        // a name past what is read is not judged
   };
   RunningOnWow64 = OnWow64();
   std::vector<DWORD> views = {KEY_WOW64_32KEY};

@@ -95,16 +95,16 @@ int StartChoiceOf(const char* startText) {
   return -1;
 }
 
-size_t NoteTextForBox(const char* raw, size_t rawLength, char* out, size_t cap) {
+size_t NoteTextForBox(const char* raw, size_t rawLength, char* out, size_t cap, size_t* consumed) {
   size_t limit = cap > 0 ? cap - 1 : 0;
   if (limit > kMaxNoteText) limit = kMaxNoteText;
-  size_t o = 0;
-  for (size_t i = 0; i < rawLength && o < limit; ++i) {
+  size_t o = 0, i = 0;
+  for (; i < rawLength && o < limit; ++i) {
     char c = raw[i];
     if (c == 0) continue;  // would end the box's text early
     if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < rawLength && raw[i + 1] == '\n') ++i;
       if (o + 2 > limit) break;  // a line end is never cut in half
+      if (c == '\r' && i + 1 < rawLength && raw[i + 1] == '\n') ++i;
       out[o++] = '\r';
       out[o++] = '\n';
       continue;
@@ -112,22 +112,30 @@ size_t NoteTextForBox(const char* raw, size_t rawLength, char* out, size_t cap) 
     out[o++] = c;
   }
   if (cap > 0) out[o] = 0;
+  if (consumed) *consumed = i;
   return o;
 }
 
 namespace {
 
-// Reads the note file (at most what the box holds) into `out`; 1 when the file exists.
-int LoadNoteFile(const char* path, char* out, size_t cap) {
+// Reads the note file (at most what the box holds) into `out`; 1 when the file exists. `cut` tells
+// whether the file holds more than that, or could not be read: saving the box would lose the rest.
+int LoadNoteFile(const char* path, char* out, size_t cap, int* cut) {
   out[0] = 0;
+  *cut = 0;
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
-  static char raw[kMaxNoteText];
+  static char raw[kMaxNoteText + 1];
   DWORD got = 0;
-  if (!ReadFile(file, raw, sizeof raw, &got, nullptr)) got = 0;
+  if (!ReadFile(file, raw, sizeof raw, &got, nullptr)) {
+    got = 0;
+    *cut = 1;
+  }
   CloseHandle(file);
-  NoteTextForBox(raw, got, out, cap);
+  size_t consumed = 0;
+  NoteTextForBox(raw, got, out, cap, &consumed);
+  if (consumed < got) *cut = 1;
   return 1;
 }
 
@@ -182,7 +190,7 @@ void GatherInfo(int index, InfoEntry* entry, InfoFacts* facts) {
   }
   char notePath[260];
   NoteFilePath(entry->file, notePath);
-  facts->noteLoaded = LoadNoteFile(notePath, facts->note, sizeof facts->note);
+  facts->noteLoaded = LoadNoteFile(notePath, facts->note, sizeof facts->note, &facts->noteCut);
 }
 
 void ComposeInfoView(const InfoEntry* entry, const InfoFacts* facts, InfoView* view) {
@@ -433,10 +441,13 @@ void Fill(HWND window, int index, int keepNote) {
     HWND note = GetDlgItem(window, IDC_INFO_NOTE);
     SetWindowTextA(note, view.note);
     SetNoteFont(window, view.noteLook);
-    SendMessageA(note, EM_SETREADONLY, view.noteLoaded ? FALSE : TRUE, 0);
+    // A note longer than the box is shown as far as it goes and left alone: saving would cut it.
+    const int editable = view.noteLoaded && !state.facts.noteCut;
+    SendMessageA(note, EM_SETREADONLY, editable ? FALSE : TRUE, 0);
     SendMessageA(note, EM_SETMODIFY, FALSE, 0);
-    state.noteOpen = view.noteLoaded;
+    state.noteOpen = editable;
     SetNoteButton(window, view.noteLoaded);
+    if (view.noteLoaded && !editable) Enable(window, IDC_INFO_NOTE_BUTTON, 0);
   }
   state.filling = 0;
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
@@ -488,6 +499,7 @@ void LayOut(HWND window) {
 }
 
 int SaveNote(HWND window) {
+  if (!state.noteOpen) return 0;  // no note of the user's is in the box (or only a part of one)
   static char text[kMaxNoteText + 1];
   GetDlgItemTextA(window, IDC_INFO_NOTE, text, sizeof text);
   if (!WriteNoteFile(state.notePath, text)) return 0;
@@ -497,7 +509,8 @@ int SaveNote(HWND window) {
 }
 
 void CreateNote(HWND window) {
-  if (!NoteNameable(state.notePath)) return;
+  // Never over a note that is there, whether or not it could be read.
+  if (!NoteNameable(state.notePath) || GetFileAttributesA(state.notePath) != INVALID_FILE_ATTRIBUTES) return;
   char text[400];
   FormatText(text, sizeof text, "%s\r\n%s\r\n", state.entry.title, state.entry.file);
   if (!WriteNoteFile(state.notePath, text)) return;  // the box stays as it was

@@ -83,6 +83,7 @@ struct InfoFacts {
   VersionFields fields;
   FileFacts file;
   int noteLoaded;
+  int noteCut;          // the note file holds more than the box takes: shown, never saved over
   char note[kMaxNoteText + 1];
 };
 
@@ -121,5 +122,6 @@ void PathInCommandCase(const char* command, const char* upper, char* out);  // o
 // text begins with `startText`; -1 for none or an empty text.
 int StartChoiceOf(const char* startText);
 // A note file's bytes as the note box takes them: line feeds become CR LF, bytes below 32 other than
-// tab and line ends are dropped, at most kMaxNoteText characters. Returns the length.
-size_t NoteTextForBox(const char* raw, size_t rawLength, char* out, size_t cap);
+// tab and line ends are dropped, at most kMaxNoteText characters. Returns the length; `consumed`,
+// when given, receives how many of the raw bytes that covers.
+size_t NoteTextForBox(const char* raw, size_t rawLength, char* out, size_t cap, size_t* consumed = nullptr);
