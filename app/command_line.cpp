@@ -36,14 +36,16 @@ int SwitchArgument(const char* text, const char* word, char* out, size_t cap) {
   if (at < 0) return 0;
   const char* p = text + at + strlen(word);
   while (*p == ' ' || *p == '\t') ++p;
+  size_t length = 0;
   if (*p == '"') {
-    const char* close = strchr(p + 1, '"');
-    CopyTextN(out, cap, p + 1, close ? (size_t)(close - p - 1) : strlen(p + 1));
+    const char* close = strchr(++p, '"');
+    length = close ? (size_t)(close - p) : strlen(p);
   } else {
-    size_t length = 0;
     while (p[length] && p[length] != ' ' && p[length] != '\t') ++length;
-    CopyTextN(out, cap, p, length);
   }
+  // A path that does not fit is refused: cut, it would name another file.
+  if (length >= cap) return 0;
+  CopyTextN(out, cap, p, length);
   return out[0] != 0;
 }
 

@@ -215,7 +215,15 @@ int EscapeForUrl(char* out, size_t capacity, const char* text) {
   if (!out || capacity == 0) return -1;
   size_t o = 0;
   for (size_t i = 0; text[i]; ++i) {
-    const char* piece = text[i] == ' ' ? "%20" : text[i] == '&' ? "+" : nullptr;
+    // Beyond blanks and ampersands: the characters that would end the query (#), start a false
+    // escape (%), read as a blank (+) or end a quoted command line (") are escaped too.
+    const char* piece = text[i] == ' '   ? "%20"
+                        : text[i] == '&' ? "+"
+                        : text[i] == '%' ? "%25"
+                        : text[i] == '#' ? "%23"
+                        : text[i] == '+' ? "%2B"
+                        : text[i] == '"' ? "%22"
+                                         : nullptr;
     size_t need = piece ? strlen(piece) : 1;
     if (o + need + 1 > capacity) break;  // never split an escape at the buffer's end
     if (piece) {

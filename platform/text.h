@@ -40,4 +40,5 @@ int TrimBackslash(char* path, int keepRoot);
 void GroupThousands(char* out, size_t capacity, unsigned long long value);
 void DecimalText(char* out, size_t capacity, unsigned long long value);
 int CommasToBlanks(const char* text, char* out, int limit);  // out: limit + 1; returns the whole length
-int EscapeForUrl(char* out, size_t capacity, const char* text);  // blank -> %20, & -> +; length less one
+// blank -> %20, & -> +, and % # + " as %XX; returns the length less one
+int EscapeForUrl(char* out, size_t capacity, const char* text);

@@ -49,10 +49,11 @@ int ShellOpen(const char* target) {
 void OpenWithInternetExplorer(const char* url) {
   char program[260];
   InternetExplorerPath(program);
-  size_t cap = strlen(program) + strlen(url) + 2;
+  size_t cap = strlen(program) + strlen(url) + 4;
   char* line = (char*)LocalAlloc(LMEM_FIXED, cap);
   if (!line) return;
-  FormatText(line, cap, "%s %s", program, url);
+  // Quoted: unquoted, a path with blanks ("C:\Program Files\...") lets Windows try "C:\Program.exe" first.
+  FormatText(line, cap, "\"%s\" %s", program, url);
   WinExec(line, SW_SHOWNORMAL);
   LocalFree(line);
 }
@@ -124,11 +125,11 @@ size_t BuildShortInfoUrl(const char* root, const ProgramLookup* lookup, const ch
   }
   AppendText(out, cap, name);
 
-  char vendor[1024], version[1024], type[24], ext[270];
+  char vendor[1024], version[1024], type[24], ext[800];
   Escaped(lookup->fields.field[VF_CompanyName], vendor, sizeof vendor);
   Escaped(lookup->fields.field[VF_ProductVersion], version, sizeof version);
   FormatText(type, sizeof type, "%d", lookup->location);
-  CopyText(ext, lookup->hasExtension ? lookup->extension : "");
+  Escaped(lookup->hasExtension ? lookup->extension : "", ext, sizeof ext);
   const char* pieces[][2] = {{"&vendor=", vendor}, {"&version=", version}, {"&build=", lookup->build},
                              {"&Type=", type},      {"&Loc=", language},   {"&ext=", ext}};
   for (const auto& piece : pieces)
@@ -153,11 +154,11 @@ size_t BuildDetailedInfoUrl(const char* root, const ProgramLookup* lookup, const
   Escaped(f.field[VF_FileDescription], escaped[4], sizeof escaped[4]);
   Escaped(lookup->created, escaped[5], sizeof escaped[5]);
   Escaped(lookup->detected, escaped[6], sizeof escaped[6]);
-  char size[64], path[1024], type[24], ext[270];
+  char size[64], path[1024], type[24], ext[800];
   Escaped(lookup->sizeText, size, sizeof size);
   Escaped(lookup->commandLine, path, sizeof path);
   FormatText(type, sizeof type, "%d", lookup->location);
-  CopyText(ext, lookup->hasExtension ? lookup->extension : "");
+  Escaped(lookup->hasExtension ? lookup->extension : "", ext, sizeof ext);
   const char* pieces[][2] = {
       {"&vendor=", escaped[0]}, {"&build=", lookup->build}, {"&Type=", type},          {"&Loc=", language},
       {"&ext=", ext},           {"&version=", escaped[1]}, {"&name=", escaped[2]},     {"&copy=", escaped[3]},

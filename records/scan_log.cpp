@@ -37,11 +37,30 @@ const ControlSet kControlSets[] = {{"CS1", "SYSTEM\\ControlSet001"},
                                    {"CS2", "SYSTEM\\ControlSet002"},
                                    {"CS3", "SYSTEM\\ControlSet003"}};
 
-const StartupItem* Item(int i) { return StartupItemTable[i]; }
+// One finding a line: a line break inside a registry text, a version string or a name would start a
+// line of its own, which could pass for another finding (malware chooses these texts).
+void FlattenFields(StartupItem* item) {
+  FlattenLineBreaks(item->title);
+  FlattenLineBreaks(item->fileName);
+  FlattenLineBreaks(item->command);
+  FlattenLineBreaks(item->description);
+}
+
+void FlattenFields(VersionFields* fields) {
+  for (auto& field : fields->field) FlattenLineBreaks(field);
+}
+
+// The log only reads the table, and every scan refills it: its texts are made single-line in place.
+const StartupItem* Item(int i) {
+  FlattenFields(StartupItemTable[i]);
+  return StartupItemTable[i];
+}
 
 // Reads a registry text into `out` (its size `cap`); the length, 0 when missing or empty.
 DWORD Read(HKEY root, const char* key, const char* name, char* out, DWORD cap) {
-  return RegReadString(root, key, name, out, cap);
+  DWORD length = RegReadString(root, key, name, out, cap);
+  FlattenLineBreaks(out);
+  return length;
 }
 
 void WriteMsieLine(ReportFile* file) {
@@ -51,6 +70,7 @@ void WriteMsieLine(ReportFile* file) {
   static VersionFields fields;
   if (FileExists(probe)) {
     GetVersionFields(ie, &fields);
+    FlattenFields(&fields);
     PutFormat(file, "MSIE: %s (%s)%s", fields.field[VF_FileDescription], fields.field[VF_ProductVersion], kLb);
   } else {
     PutFormat(file, "MSIE: Internet Explorer Not found.%s", kLb);
@@ -66,6 +86,7 @@ void WriteHeader(ReportFile* file) {
   PutFormat(file, "Scan saved at %s, on %s%s", clock, date, kLb);
   char os[512];
   OsDescription(os);
+  FlattenLineBreaks(os);
   PutFormat(file, "Platform: %s%s", os, kLb);
   WriteMsieLine(file);
   PutFormat(file, "%s%s", BootModeText(GetSystemMetrics(SM_CLEANBOOT)), kLb);
@@ -313,6 +334,7 @@ void WriteServices(ReportFile* file) {
     char program[260];
     ExeFromCommand(Item(i)->fileName, program);
     GetVersionFields(program, &fields);
+    FlattenFields(&fields);
     PutFormat(file, "O23 - Service: %s - %s - %s%s", Item(i)->title, fields.field[VF_CompanyName], Item(i)->fileName,
               kLb);
   }
@@ -339,6 +361,7 @@ void WriteAdditionalInfo(ReportFile* file) {
   static VersionFields fields;
   if (browser[0] && FileExists(probe)) {
     GetVersionFields(browser, &fields);
+    FlattenFields(&fields);
     PutFormat(file, "Default Browser: %s - %s version %s%s", fields.field[VF_ProductName],
               fields.field[VF_FileDescription], fields.field[VF_ProductVersion], kLb);
   } else {
@@ -349,6 +372,8 @@ void WriteAdditionalInfo(ReportFile* file) {
   for (int k = 0; k < 4; ++k) {
     char version[260], path[260];
     if (!AppPathOf(kOthers[k], version, path)) continue;
+    FlattenLineBreaks(version);
+    FlattenLineBreaks(path);
     switch (k) {
       case 0: PutFormat(file, "America Online version %s running %s%s", version, path, kLb); break;
       case 1: PutFormat(file, "Firefox %s installed in %s.%s", version, path, kLb); break;
@@ -457,6 +482,11 @@ void WriteMemory(ReportFile* file) {
 }
 
 }  // namespace
+
+void FlattenLineBreaks(char* text) {
+  for (; *text; ++text)
+    if (*text == '\r' || *text == '\n') *text = ' ';
+}
 
 size_t DropControlBytes(char* text) {
   size_t o = 0;

@@ -13,6 +13,8 @@ int WriteScanLogFile(const char* path);
 // One HOSTS line (bytes below 32 already dropped): 1 and the log line (without line end) when it is
 // listed.
 int HostsLogLine(const char* line, char* out, size_t cap);
+// Turns every CR and LF into a blank, so an inserted text stays on its line.
+void FlattenLineBreaks(char* text);
 // Drops every byte below 32 (CR and TAB included); returns the new length.
 size_t DropControlBytes(char* text);
 // The O14 lines one line of iereset.inf gives (each ended by CR LF), appended to `out`; the count.

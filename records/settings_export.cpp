@@ -66,13 +66,19 @@ int ExportTree(RegText* out, HKEY root, const char* keyPath, int depth) {
     char* sub = (char*)malloc(pathLength);
     if (!sub) break;
     FormatText(sub, pathLength, "%s\\%s", keyPath, name);
-    AppendRegText(out, "\r\n");
-    char exported[600];
-    ExportedKeyPath(root, sub, RunningOnWow64, exported);
-    WriteRegKeyLine(out, root, exported);
-    ExportValues(out, root, sub);
-    ++written;
-    if (depth < kMaxDepth) written += ExportTree(out, root, sub, depth + 1);
+    // A key line that cannot be written leaves its values and subkeys out: under the key line
+    // before them they would be imported into another key.
+    size_t exportedLength = pathLength + 16;
+    char* exported = (char*)malloc(exportedLength);
+    if (exported && ExportedKeyPath(root, sub, RunningOnWow64, exported, exportedLength)) {
+      AppendRegText(out, "\r\n");
+      if (WriteRegKeyLine(out, root, exported)) {
+        ExportValues(out, root, sub);
+        ++written;
+        if (depth < kMaxDepth) written += ExportTree(out, root, sub, depth + 1);
+      }
+    }
+    free(exported);
     free(sub);
   }
   free(name);
@@ -82,13 +88,16 @@ int ExportTree(RegText* out, HKEY root, const char* keyPath, int depth) {
 
 }  // namespace
 
-void ExportedKeyPath(HKEY root, const char* keyPath, int wow64, char* out) {
+int ExportedKeyPath(HKEY root, const char* keyPath, int wow64, char* out, size_t cap) {
+  size_t need = strlen(keyPath);
   if (wow64 && root == HKEY_LOCAL_MACHINE && _strnicmp(keyPath, "SOFTWARE\\", 9) == 0 &&
       _strnicmp(keyPath + 9, "Wow6432Node", 11) != 0) {
-    FormatText(out, 600, "%.8s\\Wow6432Node\\%s", keyPath, keyPath + 9);
+    need += 12;
+    FormatText(out, cap, "%.8s\\Wow6432Node\\%s", keyPath, keyPath + 9);
   } else {
-    CopyText(out, 600, keyPath);
+    CopyText(out, cap, keyPath);
   }
+  return need < cap;  // a cut path would name another key
 }
 
 int ExportValues(RegText* out, HKEY root, const char* keyPath) {
@@ -119,8 +128,9 @@ int ExportValues(RegText* out, HKEY root, const char* keyPath) {
 
 int ExportKey(RegText* out, HKEY root, const char* keyPath) {
   char exported[600];
-  ExportedKeyPath(root, keyPath, RunningOnWow64, exported);
-  WriteRegKeyLine(out, root, exported);
+  if (!ExportedKeyPath(root, keyPath, RunningOnWow64, exported, sizeof exported) ||
+      !WriteRegKeyLine(out, root, exported))
+    return 0;
   ExportValues(out, root, keyPath);
   return ExportTree(out, root, keyPath, 1);
 }

@@ -2,6 +2,7 @@
 // to put them back) and the silent repair import of temp.reg.
 #pragma once
 #include <windows.h>
+#include <stddef.h>
 
 #include "records/reg_export.h"
 
@@ -20,5 +21,5 @@ int ExportValues(RegText* out, HKEY root, const char* keyPath);
 int ImportRepairFile();
 // The key path as a .reg file names it for the registry view the program reads: on 64-bit Windows a
 // machine key under SOFTWARE is named through Wow6432Node, so any Registry Editor puts it back where
-// this 32-bit program finds it. out: 600.
-void ExportedKeyPath(HKEY root, const char* keyPath, int wow64, char* out);
+// this 32-bit program finds it. 0 when it does not fit in `cap` (`out` then holds a cut path).
+int ExportedKeyPath(HKEY root, const char* keyPath, int wow64, char* out, size_t cap = 600);

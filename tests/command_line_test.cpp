@@ -79,6 +79,27 @@ TEST_F(CommandLineTest, QuitIsASwitchOfItsOwn) {
   EXPECT_EQ(0, ParseCommandLine("-QOVA -TASK", 6026).quit);
 }
 
+TEST_F(CommandLineTest, UnattendedReportPaths) {
+  struct {
+    std::string line;
+    StartAction action;
+    std::string path;
+  } cases[] = {
+      {"-ScanLog C:\\out\\k.log -TASK", START_SCANLOG, "C:\\out\\k.log"},
+      {"-report \"C:\\my reports\\r.html\"", START_REPORT, "C:\\my reports\\r.html"},
+      {"-Spreadsheet \"C:\\open quote.csv", START_SPREADSHEET, "C:\\open quote.csv"},
+      {"-Spreadsheet", START_SPREADSHEET, ""},
+      {"-ScanLog C:\\" + std::string(259, 'x') + ".log", START_SCANLOG, ""},  // too long: refused, not cut
+      {"-Report \"C:\\" + std::string(257, 'y') + "\"", START_REPORT, ""},
+      {"-Report \"C:\\" + std::string(256, 'y') + "\"", START_REPORT, "C:\\" + std::string(256, 'y')},
+  };
+  for (const auto& c : cases) {
+    StartRequest request = ParseCommandLine(c.line.c_str(), 6026);
+    EXPECT_EQ(c.action, request.action) << c.line;
+    EXPECT_EQ(c.path, request.path) << c.line;
+  }
+}
+
 TEST_F(CommandLineTest, FirstMaintenanceSwitchEndsTheRun) {
   EXPECT_EQ(START_RESTORE, ParseCommandLine("-restore", 6026).action);
   EXPECT_EQ(START_RESTORE, ParseCommandLine("-Reset -Restore", 6026).action);

@@ -33,6 +33,9 @@ TEST(OnlineText, ShortRequestPiecesAndEscaping) {
   } cases[] = {
       {"\"C:\\Tools\\a b.exe\" /min", "", "program=A%20B.EXE&vendor=&version=&build=1.2&Type=4&Loc=en&ext=EXE"},
       {"C:\\Tools\\noext", "", "program=NOEXT&vendor=&version=&build=1.2&Type=4&Loc=en&ext="},
+      // Characters that would end the query, start a false escape or read as a blank are escaped.
+      {"\"C:\\Tools\\c# 100%+.exe\"", "", "program=C%23%20100%25%2B.EXE&vendor=&version=&build=1.2&Type=4&Loc=en&ext=EXE"},
+      {"\"C:\\Tools\\my.app v2#.exe\"", "", "program=MY.APP%20V2%23.EXE&vendor=&version=&build=1.2&Type=4&Loc=en&ext=APP%20V2%23.EXE"},
       // No program path: the title goes as it is, blanks and ampersands included.
       {"", "My & Tool x", "program=My & Tool x&vendor=&version=&build=1.2&Type=4&Loc=en&ext="},
   };

@@ -262,4 +262,35 @@ TEST_F(ScanLogGolden, ZoneMarksOfDomains) {
   EXPECT_FALSE(IsDefaultDelayLoad(kSharedId));
 }
 
+// Texts malware chooses (a start page, a Run value's name and data) keep to their own line: a line
+// break inside them cannot start a line that passes for another finding.
+class ScanLogHostile : public StartupTest {};
+
+TEST_F(ScanLogHostile, LineBreaksInRegistryTextsStayOnTheirLine) {
+  const char* main = "Software\\Microsoft\\Internet Explorer\\Main";
+  std::string saved;
+  DWORD savedType = 0;
+  bool had = RawRead(HKEY_CURRENT_USER, main, "Start Page", &saved, &savedType);
+  ASSERT_TRUE(RawWriteString(HKEY_CURRENT_USER, main, "Start Page", "http://a\r\nO4 - Global Startup: forged=C:\\f.exe"));
+  ASSERT_TRUE(PutRunValue(1, "VxTestName\r\nO23 - Service: forged", "C:\\S\\x.exe\nO2 - BHO: forged"));
+  std::string path = BinFolder() + "\\hostile.log";
+  ASSERT_EQ(1, WriteScanLogFile(path.c_str()));
+  std::string text = ReadAll(path);
+  DeleteFileA(path.c_str());
+  if (had) RawWrite(HKEY_CURRENT_USER, main, "Start Page", savedType, saved.data(), (DWORD)saved.size());
+  else RawDeleteValue(HKEY_CURRENT_USER, main, "Start Page");
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 2;
+    EXPECT_EQ(std::string::npos, line.find_first_of("\r\n")) << line;
+    EXPECT_NE(0u, line.find("O4 - Global Startup: forged")) << line;
+    EXPECT_NE(0u, line.find("O23 - Service: forged")) << line;
+    EXPECT_NE(0u, line.find("O2 - BHO: forged")) << line;
+  }
+  EXPECT_NE(std::string::npos, text.find("Main,Start Page = http://a  O4 - Global Startup: forged=C:\\f.exe\r\n"));
+  EXPECT_NE(std::string::npos, text.find("O4 - HKLM\\..\\Run: [VxTestName  O23 - Service: forged]C:\\S\\x.exe"));
+}
+
 }  // namespace

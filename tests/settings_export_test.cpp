@@ -136,6 +136,46 @@ TEST_F(SettingsExport, RegeditImportsItBackExactly) {
   }
 }
 
+// Very long and odd values come back exactly too (kept out of the sample the outside readers take:
+// chntpw's reged crashes on a 32 KB line).
+TEST_F(SettingsExport, LongAndOddValuesComeBackExactly) {
+  std::vector<Seeded> values = {
+      {HKEY_CURRENT_USER, kUserKey, "Huge", REG_SZ, std::string(32767, 'h') + '\0'},
+      {HKEY_CURRENT_USER, kUserKey, "BigBin", REG_BINARY, std::string(5001, '\x5a')},
+      {HKEY_CURRENT_USER, kUserKey, "NoneOdd", REG_NONE, std::string("\x01\x02\x03", 3)},
+  };
+  for (const Seeded& v : values)
+    ASSERT_TRUE(RawWrite(v.root, v.key.c_str(), v.name.c_str(), v.type, v.data.data(), (DWORD)v.data.size())) << v.name;
+  std::string path = BinFolder() + "\\settings_long.reg";
+  ASSERT_EQ(1, ExportSettingsTo(path.c_str()));
+  WipeTestState();
+  ASSERT_EQ(0u, RunAndWait("regedit.exe /s \"" + path + "\""));
+  DeleteFileA(path.c_str());
+  for (const Seeded& v : values) {
+    std::string data;
+    DWORD type = 0;
+    ASSERT_TRUE(RawRead(v.root, v.key.c_str(), v.name.c_str(), &data, &type)) << v.name;
+    EXPECT_EQ(v.type, type) << v.name;
+    EXPECT_EQ(v.data, data) << v.name;
+  }
+}
+
+// A key whose line cannot be written (a line break in its name) is left out with its values: under
+// the key line before them they would be imported into another key.
+TEST_F(SettingsExport, KeyThatCannotBeNamedIsLeftOutWithItsValues) {
+  std::string odd = std::string(kUserKey) + "\\A\nB";
+  ASSERT_TRUE(RawWrite(HKEY_CURRENT_USER, odd.c_str(), "Stray", REG_SZ, "x", 2));
+  ASSERT_TRUE(RawWrite(HKEY_CURRENT_USER, (odd + "\\Below").c_str(), "Lower", REG_SZ, "y", 2));
+  ASSERT_TRUE(RawWrite(HKEY_CURRENT_USER, (std::string(kUserKey) + "\\Plain").c_str(), "Kept", REG_SZ, "z", 2));
+  std::string path = BinFolder() + "\\settings_odd.reg";
+  ASSERT_EQ(1, ExportSettingsTo(path.c_str()));
+  std::string text = FileText(path);
+  DeleteFileA(path.c_str());
+  EXPECT_EQ(std::string::npos, text.find("Stray")) << text;
+  EXPECT_EQ(std::string::npos, text.find("Lower")) << text;
+  EXPECT_NE(std::string::npos, text.find("\\Plain]\r\n\"Kept\"=\"z\"\r\n")) << text;
+}
+
 TEST_F(SettingsExport, UnwritableFileIsReportedAndLeavesNothing) {
   std::string path = BinFolder() + "\\no such folder\\x.reg";
   EXPECT_EQ(0, ExportSettingsTo(path.c_str()));
@@ -151,6 +191,11 @@ TEST_F(SettingsExport, KeyPathsOfTheMachineViewOn64BitWindows) {
   EXPECT_STREQ("Software\\Orvenn Studios", out);
   ExportedKeyPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\X", 1, out);
   EXPECT_STREQ("SOFTWARE\\Wow6432Node\\X", out);
+  char small[23];
+  EXPECT_EQ(1, ExportedKeyPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 1, small, sizeof small));
+  EXPECT_STREQ("SOFTWARE\\Wow6432Node\\X", small);
+  EXPECT_EQ(0, ExportedKeyPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\XY", 1, small, sizeof small));
+  EXPECT_EQ(0, ExportedKeyPath(HKEY_CURRENT_USER, std::string(700, 'k').c_str(), 0, out));
 }
 
 }  // namespace
