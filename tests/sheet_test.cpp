@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
+#include "platform/text.h"
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "startup/scan.h"
@@ -228,6 +229,55 @@ TEST_F(StartupPageTest, TheItemMenuFollowsTheItemsPlaceAndState) {
   DeleteFileA(note);
   EXPECT_TRUE(MenuEntries(6026, StartupItemCount).empty());
   EXPECT_TRUE(MenuEntries(6061, run).empty());  // that page brings its own row
+}
+
+// Delete at restart is for the program a startup command names, never for the command's text.
+TEST_F(StartupPageTest, DeleteAtRestartQueuesTheProgramOfTheCommand) {
+  const char* session = "System\\CurrentControlSet\\Control\\Session Manager";
+  std::string saved;
+  DWORD type = 0;
+  bool had = RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &saved, &type);
+  std::string quoted = MakeFile(BinFolder() + "\\vx doomed startup.exe");
+  std::string bare = MakeFile(BinFolder() + "\\vx_doomed_bare.exe");
+  const struct {
+    const char* name;
+    std::string command;
+    const char* queued;  // upper case, as the system keeps it; null: refused, nothing queued
+  } kCases[] = {
+      {"VxTest Doomed Quoted", "\"" + quoted + "\" /min", "\\VX DOOMED STARTUP.EXE"},
+      {"VxTest Doomed Bare", bare + " /min -x", "\\VX_DOOMED_BARE.EXE"},
+      {"VxTest Doomed Missing", "\"C:\\nowhere\\missing.exe\" /min", nullptr},
+  };
+  for (const auto& c : kCases) ASSERT_TRUE(PutRunValue(11, c.name, c.command.c_str()));
+  ScanStartupPrograms(1);
+  CopyText(ApplicationTitle, "VxTest Reboot");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    int item = FindItem(c.name);
+    ASSERT_GE(item, 0);
+    RawDeleteValue(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations");
+    WindowCatch box;
+    CatchWindow("VxTest Reboot", c.queued ? IDYES : IDOK, &box);
+    EXPECT_EQ(c.queued ? 1 : 0, DeleteItemFileOnRestart(nullptr, item));
+    WaitCatch();
+    EXPECT_TRUE(box.seen);
+    std::string pending;
+    bool queued = RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &pending, nullptr);
+    if (!c.queued) {
+      // Refused, saying so, before any question.
+      EXPECT_NE(std::string::npos, box.texts.find("File Does Not Exist")) << box.texts;
+      EXPECT_FALSE(queued) << pending;
+      continue;
+    }
+    CharUpperBuffA(&pending[0], (DWORD)pending.size());
+    EXPECT_NE(std::string::npos, pending.find(c.queued)) << pending;
+    EXPECT_EQ(std::string::npos, pending.find("/MIN")) << pending;
+    EXPECT_EQ(std::string::npos, pending.find('"')) << pending;
+  }
+  if (had) RawWrite(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", type, saved.data(), (DWORD)saved.size());
+  else RawDeleteValue(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations");
+  DeleteFileA(quoted.c_str());
+  DeleteFileA(bare.c_str());
 }
 
 }  // namespace
