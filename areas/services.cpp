@@ -128,11 +128,14 @@ int KeyNameWith(SC_HANDLE manager, const char* displayName, char* out) {  // out
   return GetServiceKeyNameA(manager, displayName, out, &length) && out[0];
 }
 
+// A display name, else a key name: a row keeps its service's key name, as its title may be cut or
+// retitled and then names no service.
 SC_HANDLE OpenByDisplayName(const char* displayName, DWORD access) {
   ScHandle manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
   char keyName[256];
-  if (!KeyNameWith(manager.h, displayName, keyName)) return nullptr;
-  return OpenServiceA(manager.h, keyName, access);
+  if (KeyNameWith(manager.h, displayName, keyName)) return OpenServiceA(manager.h, keyName, access);
+  if (!manager.h || !displayName || !displayName[0]) return nullptr;
+  return OpenServiceA(manager.h, displayName, access);
 }
 
 // QueryServiceStatusEx is looked up at run time (Windows 2000 and later); the plain query gives the
@@ -290,7 +293,8 @@ int ListService(const char* keyName, void* context) {
   ReadDescription(keyName, description, sizeof description);
   char file[260];
   CopyText(file, program);
-  AddStartupItem(title, file, startText, description, hosted ? kServiceHostCode : kServiceExeCode, 0);
+  if (AddStartupItem(title, file, startText, description, hosted ? kServiceHostCode : kServiceExeCode, 0))
+    SetItemValueName(StartupItemCount - 1, keyName);
   return 1;
 }
 
