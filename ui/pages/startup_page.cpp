@@ -15,6 +15,7 @@
 #include "startup/scan.h"
 #include "startup/toggle.h"
 #include "ui/item_menu.h"
+#include "ui/pages/page_frame.h"
 #include "ui/patrol_dialog.h"
 #include "ui/sheet.h"
 
@@ -438,6 +439,10 @@ INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
       LayoutPage(page);
       return TRUE;
     case kRaisePage:
+      return TRUE;
+    case WM_CONTEXTMENU:
+      // The context-menu key or Shift+F10 on the list: the selected row's menu, as a right click gives.
+      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
       return TRUE;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
