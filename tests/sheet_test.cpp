@@ -56,6 +56,12 @@ TEST_F(PlacementTest, RestoresSavedPlacesWithinTheScreen) {
   RawWriteString(HKEY_CURRENT_USER, kProduct, "xTest", "99999");
   RestoreDialogPlace(window, "xTest", "yTest");
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, PlaceOf(window).left);
+  // A place kept while the window was minimised lies left of and above every screen.
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "xTest", "-32000");
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "yTest", "-32000");
+  RestoreDialogPlace(window, "xTest", "yTest");
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, PlaceOf(window).left);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) / 2, PlaceOf(window).top);
   RawDeleteValue(HKEY_CURRENT_USER, kProduct, "yTest");
   RestoreDialogPlace(window, "xTest", "yTest");
   EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, PlaceOf(window).left);
@@ -87,6 +93,12 @@ TEST_F(PlacementTest, KeepsPlaceAndSizeAndBringsThemBack) {
   r = PlaceOf(window);
   EXPECT_EQ(0, r.left);
   EXPECT_EQ(260, r.right - r.left);
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "xTest", "-32000");
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "yTest", "-32000");
+  RestoreDialogPlaceAndSize(window, "xTest", "yTest", "dxTest", "dyTest");
+  r = PlaceOf(window);
+  EXPECT_EQ(0, r.left);
+  EXPECT_EQ(0, r.top);
   DestroyWindow(window);
 }
 
