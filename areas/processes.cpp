@@ -414,6 +414,8 @@ int EndActiveTask(int index) {
   // met in, while that still has it loaded; the other processes that loaded it are not the row's.
   int library = !ownProgram && !EndsWithNoCase(wanted.reduced, ".exe");
   int own = ownProgram || (library && processId && ProcessHasFile(processId, wanted));
+  // Never this program itself (its row, or a library first met in it), as EndProcessByPath never ends it.
+  if (processId == GetCurrentProcessId()) own = 0;
   if (own && TerminateProcessById(processId)) {
     ended = 1;
     RecordHistoryEvent(title, file, description, kActiveTaskCode, 5);  // TASK_Kill

@@ -296,6 +296,23 @@ TEST_F(ProcessesTest, EndingByPathLeavesProcessesThatOnlyLoadedTheFile) {
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(sleeper.process, 2000));
 }
 
+// Kill Task on this program's own row (or a library first met in this program) ends nothing: the
+// program would otherwise vanish in the middle of its own command.
+TEST_F(ProcessesTest, KillTaskNeverEndsThisProgram) {
+  char self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+  for (int all = 0; all <= 1; ++all) {
+    SCOPED_TRACE(all);
+    OptionSet[OPT_ShowAllFiles] = all;
+    EnumerateActiveTasks();
+    int row = Row(self);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ((int)GetCurrentProcessId(), StartupItemTable[row]->flag);
+    EXPECT_EQ(0, EndActiveTask(row));
+  }
+  EXPECT_TRUE(HistoryEvents().empty());
+}
+
 TEST_F(ProcessesTest, EndingAProgramThatItsServiceKeepsRunningStopsTheService) {
   std::string program = FixturePath("vx_service.exe");
   // The plain copy starts first, so the walk meets it before the service's own process.
