@@ -72,15 +72,14 @@ void ReadServiceDll(const char* keyName, char* out) {
 int ReadDescription(const char* keyName, char* out, size_t cap) {
   char path[300];
   KeyPath(keyName, nullptr, path, sizeof path);
-  static BYTE data[4097];
-  DWORD type = 0;
-  DWORD size = RegReadRaw(HKEY_LOCAL_MACHINE, path, "Description", data, 4096, &type);
-  if (!size || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+  // Read whole, whatever its size: a description longer than a fixed buffer is shown cut, not lost.
+  RegValueCopy value;
+  if (!RegReadWhole(HKEY_LOCAL_MACHINE, path, "Description", &value) || !value.size ||
+      (value.type != REG_SZ && value.type != REG_EXPAND_SZ)) {
     out[0] = 0;
     return 0;
   }
-  data[size] = 0;
-  return (int)CopyText(out, cap, (const char*)data);
+  return (int)CopyText(out, cap, (const char*)value.data);
 }
 
 struct StartType {

@@ -97,6 +97,16 @@ TEST_F(ServicesTest, ListsProgramsAndSharedHostsButNotDrivers) {
   ASSERT_GE(plugplay, 0);
   EXPECT_EQ(kServiceExeCode, StartupItemTable[plugplay]->location);
   for (int i = 0; i < count; ++i) EXPECT_EQ(nullptr, strstr(StartupItemTable[i]->fileName, ".sys")) << i;
+
+  // A description of 8 KB is shown cut to what the item keeps, not dropped.
+  std::string longDescription = "VxTest long description " + std::string(8192, 'd');
+  RawWriteString(HKEY_LOCAL_MACHINE, Key("VxTestOwn").c_str(), "Description", longDescription.c_str());
+  EnumerateServices();
+  own = FindByTitle("VxTest Own Service");
+  ASSERT_GE(own, 0);
+  EXPECT_EQ(longDescription.substr(0, 1023), StartupItemTable[own]->description);
+  char found[1024];
+  EXPECT_EQ(1023, FindServiceDescriptionByFile(FixturePath("vx_service.exe").c_str(), found));
 }
 
 TEST_F(ServicesTest, StartTypeTextFollowsStartAndDelayedAutostart) {
