@@ -186,7 +186,9 @@ void RemoveSelected(HWND page) {
     ReadItem(items[i], &texts);
     if (ContainsNoCase(texts.title, "Vandrelix QOVA")) CopyText(texts.title, "Vandrelix");
     if (texts.code >= 250) {
-      RemoveAdvancedItem(page, texts.title, texts.file, texts.command, texts.code);
+      // A delay-load entry is its value: by its own name, as a cut or retitled title names another or none.
+      const char* entry = texts.code == 252 && texts.hasName ? texts.name : texts.title;
+      RemoveAdvancedItem(page, entry, texts.file, texts.command, texts.code);
       continue;
     }
     // The running program is ended first, after asking when it is the only row.
