@@ -241,13 +241,18 @@ int SameProgram(const char* processFile, const ProgramName& wanted) {
 
 struct Search {
   ProgramName wanted;
-  DWORD skip;  // a process never matched (this program's own)
+  DWORD skip;       // a process never matched (this program's own)
+  int programOnly;  // only a process whose own program is the file, never one that merely loaded it
   DWORD found;
 };
 
 int MatchProcess(DWORD processId, WORD, const char* fileName, void* context) {
   Search* search = (Search*)context;
   if (processId == search->skip || !fileName || !fileName[0] || !SameProgram(fileName, search->wanted)) return 1;
+  // The walk of 64-bit Windows with all files shown meets every module: a library that many processes
+  // load would otherwise name whichever of them comes first.
+  char program[260];
+  if (search->programOnly && !(ProcessFileOf(processId, program) && SameProgram(program, search->wanted))) return 1;
   search->found = processId;
   return 0;
 }
@@ -272,11 +277,12 @@ int ProcessHasFile(DWORD processId, const ProgramName& wanted) {
   return look.found;
 }
 
-DWORD FindProcess(const char* file, DWORD skip) {
+DWORD FindProcess(const char* file, DWORD skip, int programOnly) {
   Search search = {};
   NameOfProgram(file ? file : "", &search.wanted);
   if (!search.wanted.reduced[0]) return 0;
   search.skip = skip;
+  search.programOnly = programOnly;
   RedirectionOff redirection;
   EnumerateProcesses(MatchProcess, &search);
   return search.found;
@@ -320,7 +326,7 @@ int EnumerateActiveTasks() {
   return StartupItemCount;
 }
 
-int IsProcessRunning(const char* file) { return FindProcess(file, 0) != 0; }
+int IsProcessRunning(const char* file) { return FindProcess(file, 0, 0) != 0; }
 
 int ProcessFileOf(DWORD processId, char* out) {
   out[0] = 0;
@@ -358,7 +364,7 @@ int TerminateProcessById(DWORD processId) {
 DWORD EndProcessByPath(const char* file, const char* title, int ask) {
   RedirectionOff redirection;
   // Never this program itself, which would otherwise match through a module it shares with the file.
-  DWORD processId = FindProcess(file, GetCurrentProcessId());
+  DWORD processId = FindProcess(file, GetCurrentProcessId(), 1);
   if (!processId) return 0;
   if (ask && !AskToEnd(file, title)) return processId;
   HANDLE process = OpenToEnd(processId);
@@ -408,6 +414,8 @@ int EndActiveTask(int index) {
   // met in, while that still has it loaded; the other processes that loaded it are not the row's.
   int library = !ownProgram && !EndsWithNoCase(wanted.reduced, ".exe");
   int own = ownProgram || (library && processId && ProcessHasFile(processId, wanted));
+  // Never this program itself (its row, or a library first met in it), as EndProcessByPath never ends it.
+  if (processId == GetCurrentProcessId()) own = 0;
   if (own && TerminateProcessById(processId)) {
     ended = 1;
     RecordHistoryEvent(title, file, description, kActiveTaskCode, 5);  // TASK_Kill

@@ -21,7 +21,8 @@ int IsProcessRunning(const char* file);
 // The program file of a running process (out: 260); 0 when it cannot be read.
 int ProcessFileOf(DWORD processId, char* out);
 
-// Ends the first process running `file` (asking first with `ask`, titled `title`), stops the service
+// Ends the first process whose own program is `file` (never one that merely loaded it as a library;
+// asking first with `ask`, titled `title`), stops the service
 // that runs the program when it is still running, and records both in the history. Returns the id of
 // the process found, 0 when none runs the file.
 DWORD EndProcessByPath(const char* file, const char* title, int ask);

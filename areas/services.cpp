@@ -72,15 +72,14 @@ void ReadServiceDll(const char* keyName, char* out) {
 int ReadDescription(const char* keyName, char* out, size_t cap) {
   char path[300];
   KeyPath(keyName, nullptr, path, sizeof path);
-  static BYTE data[4097];
-  DWORD type = 0;
-  DWORD size = RegReadRaw(HKEY_LOCAL_MACHINE, path, "Description", data, 4096, &type);
-  if (!size || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+  // Read whole, whatever its size: a description longer than a fixed buffer is shown cut, not lost.
+  RegValueCopy value;
+  if (!RegReadWhole(HKEY_LOCAL_MACHINE, path, "Description", &value) || !value.size ||
+      (value.type != REG_SZ && value.type != REG_EXPAND_SZ)) {
     out[0] = 0;
     return 0;
   }
-  data[size] = 0;
-  return (int)CopyText(out, cap, (const char*)data);
+  return (int)CopyText(out, cap, (const char*)value.data);
 }
 
 struct StartType {
@@ -128,11 +127,14 @@ int KeyNameWith(SC_HANDLE manager, const char* displayName, char* out) {  // out
   return GetServiceKeyNameA(manager, displayName, out, &length) && out[0];
 }
 
+// A display name, else a key name: a row keeps its service's key name, as its title may be cut or
+// retitled and then names no service.
 SC_HANDLE OpenByDisplayName(const char* displayName, DWORD access) {
   ScHandle manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
   char keyName[256];
-  if (!KeyNameWith(manager.h, displayName, keyName)) return nullptr;
-  return OpenServiceA(manager.h, keyName, access);
+  if (KeyNameWith(manager.h, displayName, keyName)) return OpenServiceA(manager.h, keyName, access);
+  if (!manager.h || !displayName || !displayName[0]) return nullptr;
+  return OpenServiceA(manager.h, displayName, access);
 }
 
 // QueryServiceStatusEx is looked up at run time (Windows 2000 and later); the plain query gives the
@@ -290,7 +292,8 @@ int ListService(const char* keyName, void* context) {
   ReadDescription(keyName, description, sizeof description);
   char file[260];
   CopyText(file, program);
-  AddStartupItem(title, file, startText, description, hosted ? kServiceHostCode : kServiceExeCode, 0);
+  if (AddStartupItem(title, file, startText, description, hosted ? kServiceHostCode : kServiceExeCode, 0))
+    SetItemValueName(StartupItemCount - 1, keyName);
   return 1;
 }
 

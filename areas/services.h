@@ -8,7 +8,9 @@ enum { kServiceExeCode = 700, kServiceHostCode = 701 };  // own program / hosted
 // Clears the item table and lists every service whose ImagePath names an .exe or the shared host:
 // title = display name, fileName = program (the host's ServiceDll for shared-host services; resolved
 // with ExeFromCommand while HideMicrosoftServices is on), command = start-type text, description =
-// the service's Description. Returns the number of items.
+// the service's Description; the item's value name (GetItemValueName) is the service's key name, which
+// every operation below takes as well as the display name (a title may be cut at 127 characters or
+// retitled, and then names no service). Returns the number of items.
 int EnumerateServices();
 
 // The display name the service manager gives for a key name (out: `capacity` bytes); 1 when it gives one.

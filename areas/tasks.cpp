@@ -208,7 +208,10 @@ int ListItem(ITaskScheduler* scheduler, LPCWSTR name, const char* ansiName, void
   task->Release();
   char title[128];
   CopyText(title, ansiName);
-  AddStartupItem(title, file, nextText, lastText, kScheduledTaskCode, 0);
+  // The title is only shown: the table cuts it at 127 characters, retitles names with the product's
+  // name and empties "(Default)" ones. Operations take the whole name kept beside it.
+  if (AddStartupItem(title, file, nextText, lastText, kScheduledTaskCode, 0))
+    SetItemValueName(StartupItemCount - 1, ansiName);
   return 1;
 }
 

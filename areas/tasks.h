@@ -13,7 +13,8 @@ extern int SchedulerStartedByUs;
 DWORD StartTaskScheduler();  // 0 when the scheduler runs afterwards, else a Windows error code
 DWORD StopTaskScheduler();   // 0 when stopped
 
-// Clears the item table and lists every work item: title = the name as enumerated (with its ".job"),
+// Clears the item table and lists every work item: title = the name as enumerated (with its ".job";
+// the whole name, which the operations take, is the item's value name, GetItemValueName),
 // fileName = the application, command = next run time text, description = last run time text ("Never"
 // for a time that is all zeros). Returns the number of items.
 int EnumerateScheduledTasks();

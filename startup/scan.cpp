@@ -131,7 +131,9 @@ void ScanClassValues(const char* path, int code) {
       // DelayLoad: the value names the entry, its data is the class.
       if (!ClassServerOf(data, className, server)) continue;
       GetVersionFields(server, &scanFields);
+      int before = StartupItemCount;
       AddAdvanced(name, server, data, code);
+      if (StartupItemCount > before) SetItemValueName(StartupItemCount - 1, name);  // the title may be cut
     } else {
       // The value name is the class; its data, or the class's own name, is the title.
       if (!ClassServerOf(name, className, server)) continue;

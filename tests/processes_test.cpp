@@ -279,6 +279,40 @@ TEST_F(ProcessesTest, KillTaskOnALibraryRowEndsOnlyTheProcessItWasMetIn) {
   EXPECT_TRUE(ChildRunning(other));
 }
 
+// Ending "the program of a file" ends a process whose own program it is: with all files shown on 64-bit
+// Windows the walk also meets every library, and a process that only loaded the file is not its program.
+TEST_F(ProcessesTest, EndingByPathLeavesProcessesThatOnlyLoadedTheFile) {
+  std::string library = FixturePath("vf_two_translations.dll");
+  Child& sleeper = Start(FixturePath("vx_sleeper.exe"), "60 \"" + library + "\"");
+  Sleep(200);  // the library is loaded once the sleeper has started
+  for (int all = 0; all <= 1; ++all) {
+    SCOPED_TRACE(all);
+    OptionSet[OPT_ShowAllFiles] = all;
+    EXPECT_EQ(0u, EndProcessByPath(library.c_str(), "VxTest Library", 0));
+    EXPECT_TRUE(ChildRunning(sleeper));
+  }
+  EXPECT_TRUE(HistoryEvents().empty());
+  EXPECT_EQ(sleeper.id, EndProcessByPath(FixturePath("vx_sleeper.exe").c_str(), "VxTest Sleeper", 0));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(sleeper.process, 2000));
+}
+
+// Kill Task on this program's own row (or a library first met in this program) ends nothing: the
+// program would otherwise vanish in the middle of its own command.
+TEST_F(ProcessesTest, KillTaskNeverEndsThisProgram) {
+  char self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+  for (int all = 0; all <= 1; ++all) {
+    SCOPED_TRACE(all);
+    OptionSet[OPT_ShowAllFiles] = all;
+    EnumerateActiveTasks();
+    int row = Row(self);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ((int)GetCurrentProcessId(), StartupItemTable[row]->flag);
+    EXPECT_EQ(0, EndActiveTask(row));
+  }
+  EXPECT_TRUE(HistoryEvents().empty());
+}
+
 TEST_F(ProcessesTest, EndingAProgramThatItsServiceKeepsRunningStopsTheService) {
   std::string program = FixturePath("vx_service.exe");
   // The plain copy starts first, so the walk meets it before the service's own process.

@@ -97,6 +97,16 @@ TEST_F(ServicesTest, ListsProgramsAndSharedHostsButNotDrivers) {
   ASSERT_GE(plugplay, 0);
   EXPECT_EQ(kServiceExeCode, StartupItemTable[plugplay]->location);
   for (int i = 0; i < count; ++i) EXPECT_EQ(nullptr, strstr(StartupItemTable[i]->fileName, ".sys")) << i;
+
+  // A description of 8 KB is shown cut to what the item keeps, not dropped.
+  std::string longDescription = "VxTest long description " + std::string(8192, 'd');
+  RawWriteString(HKEY_LOCAL_MACHINE, Key("VxTestOwn").c_str(), "Description", longDescription.c_str());
+  EnumerateServices();
+  own = FindByTitle("VxTest Own Service");
+  ASSERT_GE(own, 0);
+  EXPECT_EQ(longDescription.substr(0, 1023), StartupItemTable[own]->description);
+  char found[1024];
+  EXPECT_EQ(1023, FindServiceDescriptionByFile(FixturePath("vx_service.exe").c_str(), found));
 }
 
 TEST_F(ServicesTest, StartTypeTextFollowsStartAndDelayedAutostart) {
@@ -194,6 +204,42 @@ TEST_F(ServicesTest, StateTextsInterrogateAndStop) {
   EXPECT_EQ(0u, GetServiceStateText("VxTest No Such Service", text));
   EXPECT_STREQ("Stopped", text);
   EXPECT_EQ(0, ControlServiceByTitle("VxTest No Such Service", SERVICE_CONTROL_STOP));
+}
+
+// A row's title is cut at 127 characters and retitled when it holds the product's name; the row keeps
+// the service's key name, which its state, stop and start type take.
+TEST_F(ServicesTest, RowsKeepTheKeyNameThatTheOperationsTake) {
+  const struct {
+    const char* keyName;
+    std::string display;
+  } kCases[] = {
+      {"VxTestLongName", "VxTest Long " + std::string(200, 'S')},
+      {"VxTestRetitled", "VxTest Vandrelix Helper"},
+  };
+  for (const auto& c : kCases)
+    ASSERT_TRUE(InstallService(c.keyName, c.display.c_str(), ServiceCommand("vx_service.exe", c.keyName))) << c.keyName;
+  EnumerateServices();
+  for (const auto& c : kCases) {
+    int found = -1;
+    char name[512];
+    for (int i = 0; i < StartupItemCount && found < 0; ++i)
+      if (GetItemValueName(i, name) && lstrcmpA(name, c.keyName) == 0) found = i;
+    ASSERT_GE(found, 0) << c.keyName;
+    char title[128], text[256];
+    GetItemTitle(found, title);
+    EXPECT_NE(c.display, title);  // the shown title names no service
+    EXPECT_EQ(0u, QueryServiceStateWord(title)) << title;
+
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, GetServiceStateText(name, text) >> 16) << c.keyName;
+    ASSERT_TRUE(StartServiceAndWait(c.keyName));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, GetServiceStateText(name, text) >> 16) << c.keyName;
+    EXPECT_TRUE(InterrogateService(name) & SERVICE_ACCEPT_STOP) << c.keyName;
+    EXPECT_EQ(1, ControlServiceByTitle(name, SERVICE_CONTROL_STOP)) << c.keyName;
+    for (int i = 0; i < 40 && ServiceState(c.keyName) != SERVICE_STOPPED; ++i) Sleep(50);
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(c.keyName)) << c.keyName;
+    EXPECT_EQ(1, SetServiceStartType(name, 4, 0)) << c.keyName;
+    EXPECT_EQ(4u, RawDword(Key(c.keyName), "Start")) << c.keyName;
+  }
 }
 
 TEST_F(ServicesTest, StartTypeChoicesReachTheServiceManagerAndTheHistory) {

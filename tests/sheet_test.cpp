@@ -4,12 +4,15 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
+#include "platform/text.h"
 #include "startup/detected.h"
 #include "startup/items.h"
 #include "startup/scan.h"
@@ -55,6 +58,12 @@ TEST_F(PlacementTest, RestoresSavedPlacesWithinTheScreen) {
   RawWriteString(HKEY_CURRENT_USER, kProduct, "xTest", "99999");
   RestoreDialogPlace(window, "xTest", "yTest");
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, PlaceOf(window).left);
+  // A place kept while the window was minimised lies left of and above every screen.
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "xTest", "-32000");
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "yTest", "-32000");
+  RestoreDialogPlace(window, "xTest", "yTest");
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, PlaceOf(window).left);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) / 2, PlaceOf(window).top);
   RawDeleteValue(HKEY_CURRENT_USER, kProduct, "yTest");
   RestoreDialogPlace(window, "xTest", "yTest");
   EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, PlaceOf(window).left);
@@ -86,6 +95,12 @@ TEST_F(PlacementTest, KeepsPlaceAndSizeAndBringsThemBack) {
   r = PlaceOf(window);
   EXPECT_EQ(0, r.left);
   EXPECT_EQ(260, r.right - r.left);
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "xTest", "-32000");
+  RawWriteString(HKEY_CURRENT_USER, kProduct, "yTest", "-32000");
+  RestoreDialogPlaceAndSize(window, "xTest", "yTest", "dxTest", "dyTest");
+  r = PlaceOf(window);
+  EXPECT_EQ(0, r.left);
+  EXPECT_EQ(0, r.top);
   DestroyWindow(window);
 }
 
@@ -228,6 +243,57 @@ TEST_F(StartupPageTest, TheItemMenuFollowsTheItemsPlaceAndState) {
   DeleteFileA(note);
   EXPECT_TRUE(MenuEntries(6026, StartupItemCount).empty());
   EXPECT_TRUE(MenuEntries(6061, run).empty());  // that page brings its own row
+}
+
+// Delete at restart is for the program a startup command names, never for the command's text.
+TEST_F(StartupPageTest, DeleteAtRestartQueuesTheProgramOfTheCommand) {
+  const char* session = "System\\CurrentControlSet\\Control\\Session Manager";
+  std::string saved;
+  DWORD type = 0;
+  bool had = RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &saved, &type);
+  std::string quoted = MakeFile(BinFolder() + "\\vx doomed startup.exe");
+  std::string bare = MakeFile(BinFolder() + "\\vx_doomed_bare.exe");
+  const struct {
+    const char* name;
+    std::string command;
+    const char* queued;  // upper case, as the system keeps it; null: refused, nothing queued
+  } kCases[] = {
+      {"VxTest Doomed Quoted", "\"" + quoted + "\" /min", "\\VX DOOMED STARTUP.EXE"},
+      {"VxTest Doomed Bare", bare + " /min -x", "\\VX_DOOMED_BARE.EXE"},
+      {"VxTest Doomed Missing", "\"C:\\nowhere\\missing.exe\" /min", nullptr},
+  };
+  for (const auto& c : kCases) ASSERT_TRUE(PutRunValue(11, c.name, c.command.c_str()));
+  ScanStartupPrograms(1);
+  CopyText(ApplicationTitle, "VxTest Reboot");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    int item = FindItem(c.name);
+    ASSERT_GE(item, 0);
+    RawDeleteValue(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations");
+    WindowCatch box;
+    CatchWindow("VxTest Reboot", c.queued ? IDYES : IDOK, &box);
+    EXPECT_EQ(c.queued ? 1 : 0, DeleteItemFileOnRestart(nullptr, item));
+    WaitCatch();
+    EXPECT_TRUE(box.seen);
+    std::string pending;
+    bool queued = RawRead(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", &pending, nullptr);
+    if (!c.queued) {
+      // Refused, saying so, before any question.
+      EXPECT_NE(std::string::npos, box.texts.find("File Does Not Exist")) << box.texts;
+      EXPECT_FALSE(queued) << pending;
+      continue;
+    }
+    // The program's path alone, ended by the list's zero (Wine queues any text, arguments and all).
+    CharUpperBuffA(&pending[0], (DWORD)pending.size());
+    size_t at = pending.find(c.queued);
+    ASSERT_NE(std::string::npos, at) << pending;
+    EXPECT_EQ('\0', pending.c_str()[at + strlen(c.queued)]) << pending;
+    EXPECT_EQ(std::string::npos, pending.find('"')) << pending;
+  }
+  if (had) RawWrite(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", type, saved.data(), (DWORD)saved.size());
+  else RawDeleteValue(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations");
+  DeleteFileA(quoted.c_str());
+  DeleteFileA(bare.c_str());
 }
 
 }  // namespace

@@ -231,6 +231,8 @@ TEST_F(ScanTest, AdvancedPlacesOnlyInCompleteScans) {
   const char* windows = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
   const char* notify = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\VxTestNotify";
   PutMachine(delay, "VxTest delay", cls);
+  const std::string longDelay = "VxTest delay " + std::string(190, 'x');  // longer than a title
+  PutMachine(delay, longDelay.c_str(), cls);
   PutMachine(sched, cls, "");
   PutMachine(hooks, cls, "VxTest hook");
   std::string appinit = dll + " C:\\gone\\missing.dll,,notafile";
@@ -252,6 +254,7 @@ TEST_F(ScanTest, AdvancedPlacesOnlyInCompleteScans) {
   EXPECT_STREQ(cls, command);
   GetItemDescription(d, description, sizeof description);
   EXPECT_STREQ("2.3 de", description);
+  EXPECT_GE(FindItemByName(longDelay.c_str(), 252), 0);  // removal takes the value's whole name
   EXPECT_GE(FindItem("VxTest Class", 253), 0);  // no data: the class's registered name
   EXPECT_GE(FindItem("VxTest hook", 254), 0);
   int present = FindItem("Fixture Produkt", 255);
@@ -272,6 +275,7 @@ TEST_F(ScanTest, AdvancedPlacesOnlyInCompleteScans) {
 
   RawDeleteTree(HKEY_LOCAL_MACHINE, clsKey.c_str(), KEY_WOW64_64KEY);
   RawDeleteValue(HKEY_LOCAL_MACHINE, delay, "VxTest delay", KEY_WOW64_64KEY);
+  RawDeleteValue(HKEY_LOCAL_MACHINE, delay, longDelay.c_str(), KEY_WOW64_64KEY);
   RawDeleteValue(HKEY_LOCAL_MACHINE, sched, cls, KEY_WOW64_64KEY);
   RawDeleteValue(HKEY_LOCAL_MACHINE, hooks, cls, KEY_WOW64_64KEY);
   RawDeleteTree(HKEY_LOCAL_MACHINE, notify, KEY_WOW64_64KEY);

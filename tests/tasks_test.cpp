@@ -127,6 +127,41 @@ TEST_F(TasksTest, RemovalDeletesTheJobAndItsKnownEntryOnlyWhenDeleted) {
   EXPECT_TRUE(HistoryEvents().empty());  // a task removal is not a history event
 }
 
+// The title a row shows is cut at 127 characters, retitled when it holds the product's name and
+// emptied (then made from the program's file name) when it holds "(Default)": each task keeps its whole
+// name, and removing by that name deletes that task and never the one the shown title would name.
+TEST_F(TasksTest, EachTaskKeepsItsWholeNameForRemoval) {
+  const std::string longName = "VxTest Long " + std::string(150, 'L');
+  const std::string longJob = longName + ".job";
+  const struct {
+    std::string name;   // without ".job"
+    std::string decoy;  // a task named as the shown title would have it
+  } kCases[] = {
+      {longName, longJob.substr(0, 127)},
+      {"VxTest Vandrelix Helper", ""},
+      {"VxTest (Default) Keeper", "VxTest Decoy"},
+  };
+  {
+    Scheduler scheduler;
+    for (const auto& c : kCases) {
+      ASSERT_TRUE(scheduler.Create(c.name.c_str(), "C:\\VxTest\\VxTest Decoy.exe", "", false)) << c.name;
+      if (!c.decoy.empty()) ASSERT_TRUE(scheduler.Create(c.decoy.c_str(), "C:\\VxTest\\y.exe", "", false)) << c.decoy;
+    }
+  }
+  for (const auto& c : kCases) {
+    EnumerateScheduledTasks();
+    std::string job = c.name + ".job";
+    int found = -1;
+    char name[512];
+    for (int i = 0; i < StartupItemCount && found < 0; ++i)
+      if (GetItemValueName(i, name) && lstrcmpiA(name, job.c_str()) == 0) found = i;
+    ASSERT_GE(found, 0) << job;
+    ASSERT_EQ(S_OK, RemoveScheduledTask(name)) << job;
+    EXPECT_FALSE(JobExists(c.name.c_str())) << job;
+    if (!c.decoy.empty()) EXPECT_TRUE(JobExists(c.decoy.c_str())) << c.decoy;
+  }
+}
+
 TEST_F(TasksTest, SchedulerIsStartedWhenStopped) {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   SC_HANDLE schedule = OpenServiceA(manager, "Schedule", SERVICE_QUERY_STATUS);

@@ -6,6 +6,7 @@
 
 #include "platform/file_facts.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "records/online.h"
@@ -259,9 +260,30 @@ int ShowItemProperties(int item) {
   return ShellExecuteExA(&info) ? 1 : 0;
 }
 
+// The file a delete at restart is for: the item's file as it is when that names a file, else the
+// program of its command line (a startup entry keeps its whole command, quotes and arguments, and
+// the system would queue that text, which deletes nothing, and answer success). 0 when no file is there.
+static int FileToDeleteOf(int item, char* path) {  // path: 260
+  char file[260];
+  if (!GetItemFile(item, file) || !file[0]) return 0;
+  RedirectionOff redirection;  // the program files of the native system folder are the ones named
+  DWORD attributes = GetFileAttributesA(file);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    CopyText(path, 260, file);
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  ExeFromCommand(file, path);
+  attributes = path[0] ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 int DeleteItemFileOnRestart(HWND owner, int item) {
   char text[1024], file[260];
-  if (!GetItemFile(item, file)) return 0;
+  if (!FileToDeleteOf(item, file)) {
+    LoadText(730, text, sizeof text);  // "File Does Not Exist"
+    MessageBoxExA(owner, text, ApplicationTitle, MB_OK | MB_ICONINFORMATION | MB_TOPMOST, UiLanguage);
+    return 0;
+  }
   LoadText(800, text, sizeof text);  // "Is this known Adware or Spyware? ..."
   if (MessageBoxExA(owner, text, ApplicationTitle, MB_YESNO | MB_ICONSTOP | MB_TOPMOST, UiLanguage) != IDYES) return 0;
   return DeleteOnRestart(file);

@@ -23,7 +23,8 @@ int HandleSharedItemCommand(HWND page, int pageId, int command, int item);
 int OpenItemFile(int item);
 int ExploreItemFolder(int item);
 int ShowItemProperties(int item);
-// Asks with the adware warning and, on Yes, has the item's file deleted when Windows next starts.
+// Asks with the adware warning and, on Yes, has the item's file (a command's program) deleted when
+// Windows next starts; refuses, saying so, when no such file is there.
 int DeleteItemFileOnRestart(HWND owner, int item);
 int ItemHasNote(int item);
 int ViewItemNote(int item);

@@ -73,7 +73,14 @@ int ReadPlace(const char* name, int* value) {
   return 1;
 }
 
-int CapToScreen(int value, int metric) { return value > GetSystemMetrics(metric) ? 0 : value; }
+// Left of or above the virtual screen is as far out as beyond it: a window minimised when its place
+// was kept reports -32000, and would come back where no one can see it.
+int OffScreen(int value, int sizeMetric) {
+  int origin = GetSystemMetrics(sizeMetric == SM_CXVIRTUALSCREEN ? SM_XVIRTUALSCREEN : SM_YVIRTUALSCREEN);
+  return value > GetSystemMetrics(sizeMetric) || value < origin;
+}
+
+int CapToScreen(int value, int metric) { return OffScreen(value, metric) ? 0 : value; }
 
 // Adds the frame's styles to the sheet's own dialog template before the sheet is made (NT family).
 int CALLBACK PreCreateSheet(HWND, UINT message, LPARAM lParam) {
@@ -445,8 +452,8 @@ void RestoreDialogPlace(HWND window, const char* xName, const char* yName) {
     CenterWindow(window);
     return;
   }
-  if (x > GetSystemMetrics(SM_CXVIRTUALSCREEN)) x = GetSystemMetrics(SM_CXSCREEN) / 2;
-  if (y > GetSystemMetrics(SM_CYVIRTUALSCREEN)) y = GetSystemMetrics(SM_CYSCREEN) / 2;
+  if (OffScreen(x, SM_CXVIRTUALSCREEN)) x = GetSystemMetrics(SM_CXSCREEN) / 2;
+  if (OffScreen(y, SM_CYVIRTUALSCREEN)) y = GetSystemMetrics(SM_CYSCREEN) / 2;
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

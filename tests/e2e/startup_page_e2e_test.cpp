@@ -92,6 +92,13 @@ TEST_F(StartupPageE2E, DisablesAndEnablesARunEntryFromItsContextMenu) {
   EXPECT_EQ(Command("-alpha"), std::string(data.c_str()));
   EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
   EXPECT_FALSE(RawValueExists(HKEY_LOCAL_MACHINE, kDisabledRoot32, "VxTest Alpha"));
+
+  // The context-menu key (Shift+F10) opens the selected row's menu without the mouse.
+  row = FindRow(list, "VxTest Alpha");
+  ASSERT_TRUE(SelectRows(list, {row}));
+  ASSERT_TRUE(PostMessageA(list, WM_CONTEXTMENU, (WPARAM)list, (LPARAM)-1));
+  EXPECT_NE(nullptr, WaitForMenu());
+  EXPECT_TRUE(CloseMenu());
   Quit();
 }
 

@@ -121,14 +121,15 @@ HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
 void RemoveSelected(HWND page) {
   int item = SelectedItemOrHint(page, ListOf(page));
   if (item < 0) return;
-  char title[128] = "", pattern[1024], question[1200];
-  GetItemTitle(item, title);
+  // The task's whole name: the title may be cut or retitled, and would then name another task or none.
+  char name[512] = "", pattern[1024], question[1400];
+  if (!GetItemValueName(item, name)) return;
   LoadText(687, pattern, sizeof pattern);
-  FillTemplate(question, sizeof question, pattern, title);
+  FillTemplate(question, sizeof question, pattern, name);
   if (MessageBoxExA(page, question, ApplicationTitle, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST, UiLanguage) != IDYES)
     return;
   SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-  RemoveScheduledTask(title);
+  RemoveScheduledTask(name);
   FillScheduledTasksList(page);
 }
 

@@ -41,9 +41,9 @@ struct RowFacts {
 } facts;
 
 void GatherFacts(int item) {
-  char file[260] = "", title[128] = "";
+  char file[260] = "", title[512] = "";
   GetItemFile(item, file);
-  GetItemTitle(item, title);
+  if (!GetItemValueName(item, title)) GetItemTitle(item, title);  // the key name names the service surely
   ExeFromCommand(file, facts.program);
   facts.file = AreaProgramFacts(facts.program, 0, &facts.image);
   facts.stateWord = GetServiceStateText(title, facts.state);

@@ -15,6 +15,7 @@
 #include "startup/scan.h"
 #include "startup/toggle.h"
 #include "ui/item_menu.h"
+#include "ui/pages/page_frame.h"
 #include "ui/patrol_dialog.h"
 #include "ui/sheet.h"
 
@@ -185,7 +186,9 @@ void RemoveSelected(HWND page) {
     ReadItem(items[i], &texts);
     if (ContainsNoCase(texts.title, "Vandrelix QOVA")) CopyText(texts.title, "Vandrelix");
     if (texts.code >= 250) {
-      RemoveAdvancedItem(page, texts.title, texts.file, texts.command, texts.code);
+      // A delay-load entry is its value: by its own name, as a cut or retitled title names another or none.
+      const char* entry = texts.code == 252 && texts.hasName ? texts.name : texts.title;
+      RemoveAdvancedItem(page, entry, texts.file, texts.command, texts.code);
       continue;
     }
     // The running program is ended first, after asking when it is the only row.
@@ -438,6 +441,10 @@ INT_PTR CALLBACK StartupPage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
       LayoutPage(page);
       return TRUE;
     case kRaisePage:
+      return TRUE;
+    case WM_CONTEXTMENU:
+      // The context-menu key or Shift+F10 on the list: the selected row's menu, as a right click gives.
+      if (lParam == -1) KeyboardItemMenu(page, kPageId, ListOf(page));
       return TRUE;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
