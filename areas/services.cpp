@@ -390,20 +390,20 @@ int ServiceStartChoiceText(int choice, char* out) {
   return LoadText(kChoices[choice].text, out, 128);
 }
 
-int ReadServiceStartText(const char* title, char* out) {
+int ReadServiceStartText(const char* service, char* out) {
   PlainMasks masks;
   out[0] = 0;
   char keyName[256];
-  if (!ResolveServiceKey(title, keyName)) return 0;
+  if (!ResolveServiceKey(service, keyName)) return 0;
   StartTypeText(ReadStartType(keyName), out);
   return 1;
 }
 
-int ApplyServiceStartChoice(const char* title, const char* file, int location, int choice) {
+int ApplyServiceStartChoice(const char* service, const char* title, const char* file, int location, int choice) {
   if (choice < 0 || choice >= kServiceStartChoices) return 0;
   PlainMasks masks;
   char keyName[256];
-  if (!ResolveServiceKey(title, keyName)) return 0;
+  if (!ResolveServiceKey(service, keyName)) return 0;
   const Choice& wanted = kChoices[choice];
   StartType before = ReadStartType(keyName);
   int keepsDelayed = before.delayed != 0xFFFFFFFF;
@@ -421,8 +421,8 @@ int ApplyServiceStartChoice(const char* title, const char* file, int location, i
   return 1;
 }
 
-int StopServiceItem(const char* title, const char* file, int location) {
-  if (!ControlServiceByTitle(title, SERVICE_CONTROL_STOP)) return 0;
+int StopServiceItem(const char* service, const char* title, const char* file, int location) {
+  if (!ControlServiceByTitle(service, SERVICE_CONTROL_STOP)) return 0;
   RecordHistoryEvent(title, file, "", location, 9);  // SERVICE_Stop
   return 1;
 }

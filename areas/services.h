@@ -33,13 +33,15 @@ int SetServiceStartType(const char* title, DWORD start, DWORD delayed);
 // The Startup Type choices, in list order: Automatic, Manual, Disabled, Automatic (Delayed Start).
 enum { kServiceStartChoices = 4 };
 int ServiceStartChoiceText(int choice, char* out);  // out: 128; the string-table text
-// Start-type text of the service of that title as its key holds it now (out: 128); 1 when found.
-int ReadServiceStartText(const char* title, char* out);
+// `service` below is the service's key name or display name (a row's kept key name, when it has one:
+// its title may be cut or retitled); `title` is what the change history shows.
+// Start-type text of the service as its key holds it now (out: 128); 1 when found.
+int ReadServiceStartText(const char* service, char* out);
 // What "Apply" does: sets the choice's start type and records the previous and the new start type in
 // the change history (nothing when the service is not found or already has that start type).
-int ApplyServiceStartChoice(const char* title, const char* file, int location, int choice);
+int ApplyServiceStartChoice(const char* service, const char* title, const char* file, int location, int choice);
 // What "Stop" does: stops the service and records SERVICE_Stop when it stopped. Returns 1 then.
-int StopServiceItem(const char* title, const char* file, int location);
+int StopServiceItem(const char* service, const char* title, const char* file, int location);
 
 // The Description of the service whose program (or ServiceDll) is `file` (out: 1024); its length, 0
 // when none matches.

@@ -24,6 +24,11 @@
 
 namespace {
 
+// The name a service is found by: its key name when the row kept it (a title may be cut or retitled).
+const char* ServiceName(const StartupItem* item) {
+  return item->valueNameState == kNameKept ? item->valueName : item->title;
+}
+
 const char kLb[] = "<br>\r\n";
 const char kReportTitle[] = "Vandrelix Report Log";
 
@@ -131,7 +136,7 @@ void WriteHtmlItem(ReportFile* file, int index, const Section& section) {
   if (section.kind == kServices) {
     PutFormat(file, "\tStartup Type: %s<br>\r\n", Html(item->command, 0));
     char state[256];
-    if (GetServiceStateText(item->title, state) && state[0]) PutFormat(file, "\tService Status: %s<br>\r\n", Html(state, 0));
+    if (GetServiceStateText(ServiceName(item), state) && state[0]) PutFormat(file, "\tService Status: %s<br>\r\n", Html(state, 0));
   }
   if (section.kind == kHidden) {
     FileFacts fileFacts;
@@ -461,7 +466,7 @@ int WriteSpreadsheetFile(const char* path) {
       char state[256];
       if (section.rule == kByRunKey) RunKeyTypeTexts(item->location, &type, &subType);
       if (section.rule == kByServiceState) {
-        GetServiceStateText(item->title, state);
+        GetServiceStateText(ServiceName(item), state);
         subType = state;
       }
       // Commas in these become blanks; the others are quoted when they need it.

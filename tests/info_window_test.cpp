@@ -412,15 +412,19 @@ TEST_F(InfoWindowTest, KillTaskEndsTheProgramAndRunStartsIt) {
 
 TEST_F(InfoWindowTest, ServiceApplyChangesTheStartTypeAndStopStopsIt) {
   RemoveTestServices();
-  const char* title = "VxTest Info Service";
-  ASSERT_TRUE(InstallService("VxTestInfo", title, ServiceCommand("vx_service.exe", "VxTestInfo")));
+  // A display name longer than a row's title: the window finds the service by the key name it kept.
+  std::string display = "VxTest Info Service " + std::string(150, 'S');
+  ASSERT_TRUE(InstallService("VxTestInfo", display.c_str(), ServiceCommand("vx_service.exe", "VxTestInfo")));
   ASSERT_TRUE(StartServiceAndWait("VxTestInfo"));
   OptionSet[OPT_HideMicrosoftServices] = 0;
   EnumerateServices();
   int item = -1;
+  char name[512], title[128];
   for (int i = 0; i < StartupItemCount; ++i)
-    if (lstrcmpiA(StartupItemTable[i]->title, title) == 0) item = i;
+    if (GetItemValueName(i, name) && lstrcmpiA(name, "VxTestInfo") == 0) item = i;
   ASSERT_GE(item, 0);
+  GetItemTitle(item, title);
+  ASSERT_NE(display, title);
   Open(item);
   EXPECT_EQ("Running", Text(IDC_INFO_STATUS));
   EXPECT_EQ("&Stop", Text(IDC_INFO_KILL));
@@ -440,8 +444,8 @@ TEST_F(InfoWindowTest, ServiceApplyChangesTheStartTypeAndStopStopsIt) {
   EXPECT_EQ((DWORD)SERVICE_DISABLED, ServiceManagerStartType("VxTestInfo"));
   std::vector<std::string> events = HistoryEvents();
   ASSERT_EQ(2u, events.size());
-  EXPECT_EQ(0u, events[0].find("SERVICE_from_Manual\tSERVICE_EXE\tVxTest Info Service\t")) << events[0];
-  EXPECT_EQ(0u, events[1].find("SERVICE_Disabled\tSERVICE_EXE\tVxTest Info Service\t")) << events[1];
+  EXPECT_EQ(0u, events[0].find(std::string("SERVICE_from_Manual\tSERVICE_EXE\t") + title + "\t")) << events[0];
+  EXPECT_EQ(0u, events[1].find(std::string("SERVICE_Disabled\tSERVICE_EXE\t") + title + "\t")) << events[1];
   char command[260];
   GetItemCommand(item, command);
   EXPECT_STREQ("Disabled", command);  // a later fill shows the new start type

@@ -186,7 +186,7 @@ TEST_F(ServicesTest, StateTextsInterrogateAndStop) {
   EXPECT_EQ(1, FindRunningServiceByProgram(file.c_str(), title));
   EXPECT_STREQ("VxTest Running Service", title);
 
-  EXPECT_EQ(1, StopServiceItem("VxTest Running Service", file.c_str(), kServiceExeCode));
+  EXPECT_EQ(1, StopServiceItem("VxTest Running Service", "VxTest Running Service", file.c_str(), kServiceExeCode));
   for (int i = 0; i < 40 && ServiceState("VxTestRun") != SERVICE_STOPPED; ++i) Sleep(50);
   GetServiceStateText("VxTest Running Service", text);
   EXPECT_STREQ("Stopped", text);
@@ -194,7 +194,7 @@ TEST_F(ServicesTest, StateTextsInterrogateAndStop) {
   EXPECT_EQ(0, FindRunningServiceByProgram(file.c_str(), title));
 
   // A second stop changes nothing and records nothing.
-  EXPECT_EQ(0, StopServiceItem("VxTest Running Service", file.c_str(), kServiceExeCode));
+  EXPECT_EQ(0, StopServiceItem("VxTest Running Service", "VxTest Running Service", file.c_str(), kServiceExeCode));
   std::vector<std::string> events = HistoryEvents();
   ASSERT_EQ(1u, events.size());
   EXPECT_EQ("SERVICE_Stop\tSERVICE_EXE\tVxTest Running Service\t" + file + "\t", events[0]);
@@ -264,7 +264,7 @@ TEST_F(ServicesTest, StartTypeChoicesReachTheServiceManagerAndTheHistory) {
     SCOPED_TRACE(step.choice);
     if (step.seedDelayed) PutDword(key, "DelayedAutostart", 0);
     ClearHistory();
-    EXPECT_EQ(1, ApplyServiceStartChoice(title, file.c_str(), kServiceExeCode, step.choice));
+    EXPECT_EQ(1, ApplyServiceStartChoice(title, title, file.c_str(), kServiceExeCode, step.choice));
     EXPECT_EQ(step.start, RawDword(key, "Start"));
     EXPECT_EQ(step.delayed, RawDword(key, "DelayedAutostart"));
     EXPECT_EQ(step.start, ServiceManagerStartType("VxTestApply"));  // takes effect now, not at restart
@@ -284,8 +284,8 @@ TEST_F(ServicesTest, StartTypeChoicesReachTheServiceManagerAndTheHistory) {
   EXPECT_STREQ("Automatic (Delayed Start)", text);
 
   ClearHistory();
-  EXPECT_EQ(0, ApplyServiceStartChoice("VxTest Nobody", file.c_str(), kServiceExeCode, 2));
-  EXPECT_EQ(0, ApplyServiceStartChoice(title, file.c_str(), kServiceExeCode, 4));
+  EXPECT_EQ(0, ApplyServiceStartChoice("VxTest Nobody", "VxTest Nobody", file.c_str(), kServiceExeCode, 2));
+  EXPECT_EQ(0, ApplyServiceStartChoice(title, title, file.c_str(), kServiceExeCode, 4));
   EXPECT_TRUE(HistoryEvents().empty());
 }
 

@@ -145,6 +145,8 @@ void GatherInfo(int index, InfoEntry* entry, InfoFacts* facts) {
   memset(entry, 0, sizeof *entry);
   memset(facts, 0, sizeof *facts);
   GetItemTitle(index, entry->title);
+  // A service's key name or a task's whole name: the title may be cut or retitled.
+  if (!GetItemValueName(index, entry->name)) CopyText(entry->name, entry->title);
   GetItemFile(index, entry->file);
   GetItemCommand(index, entry->command);
   GetItemDescription(index, entry->longText, sizeof entry->longText);
@@ -175,14 +177,14 @@ void GatherInfo(int index, InfoEntry* entry, InfoFacts* facts) {
   const int code = entry->code;
   if (AsksWhetherRunning(code) && entry->path[0]) facts->running = IsProcessRunning(entry->path);
   if (IsServiceCode(code) && entry->command[0]) {
-    facts->serviceWord = GetServiceStateText(entry->title, facts->serviceState);
-    if (facts->serviceWord) facts->controlsAccepted = InterrogateService(entry->title);
+    facts->serviceWord = GetServiceStateText(entry->name, facts->serviceState);
+    if (facts->serviceWord) facts->controlsAccepted = InterrogateService(entry->name);
   }
   if ((IsHiddenWinlogonCode(code) || code == kActiveTaskCode) && entry->path[0])
     FindServiceDescriptionByFile(entry->path, facts->serviceText);
   if (code == kScheduledTaskCode) {
-    GetTaskStatusText(entry->title, facts->taskStatus);
-    GetTaskComment(entry->title, facts->taskComment);
+    GetTaskStatusText(entry->name, facts->taskStatus);
+    GetTaskComment(entry->name, facts->taskComment);
   }
   if (facts->exists) {
     GetVersionFields(entry->path, &facts->fields);
@@ -565,7 +567,7 @@ void RunProgram(HWND window) {
 
 void EndOrStop(HWND window) {
   if (state.view.killIsStop) {
-    StopServiceItem(state.entry.title, state.entry.file, state.entry.code);
+    StopServiceItem(state.entry.name, state.entry.title, state.entry.file, state.entry.code);
     Sleep(100);  // the service manager reports the new state a moment later
   } else {
     EndProcessByPath(state.entry.path, state.entry.title, 0);
@@ -576,11 +578,11 @@ void EndOrStop(HWND window) {
 void ApplyStartType(HWND window) {
   int choice = (int)SendDlgItemMessageA(window, IDC_INFO_START_TYPE, CB_GETCURSEL, 0, 0);
   if (choice < 0 || choice == state.lastApplied) return;
-  if (!ApplyServiceStartChoice(state.entry.title, state.entry.file, state.entry.code, choice)) return;
+  if (!ApplyServiceStartChoice(state.entry.name, state.entry.title, state.entry.file, state.entry.code, choice)) return;
   // What the service has now (a delayed start without its value in the key is plain Automatic),
   // kept in the entry so that a later fill shows it too.
   char now[128];
-  if (ReadServiceStartText(state.entry.title, now)) {
+  if (ReadServiceStartText(state.entry.name, now)) {
     SetItemCommand(InfoWindowIndex, now);
     CopyText(state.entry.command, now);
     int shown = StartChoiceOf(now);

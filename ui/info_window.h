@@ -62,6 +62,7 @@ int ShowInfoWindow(HWND owner, HWND list, int item);
 // The entry as the window reads it.
 struct InfoEntry {
   char title[128];
+  char name[512];      // what the service and task operations find it by: its kept name, else the title
   char file[260];      // the entry's file name field
   char path[260];      // the program it names, expanded; the (x86) rule applied when the file is missing
   char command[260];
