@@ -133,15 +133,6 @@ void OnCommand(HWND page, int id) {
   }
 }
 
-// The status bar shows the whole path of the selected program.
-void UpdateSelection(HWND page) {
-  int item = SelectedItemIndex(ListOf(page));
-  if (item < 0 || item >= StartupItemCount || !StatusBar) return;
-  char file[260] = "";
-  GetItemFile(item, file);
-  SetStatusText(file);
-}
-
 void Activate(HWND page) {
   AddListColumnsOnce(ListOf(page), &kActiveTasksList);
   CheckDlgButton(page, IDC_SHOW_ALL_FILES, OptionSet[OPT_ShowAllFiles] ? BST_CHECKED : BST_UNCHECKED);
@@ -153,7 +144,7 @@ void Activate(HWND page) {
 const PageText kTexts[] = {{301, IDC_INFO},        {305, IDC_REFRESH}, {306, IDC_KILL_TASK},
                 {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE},   {1334, IDC_SHOW_ALL_FILES}};
 const AreaPage kArea = {kPageId, &kActiveTasksList, &kControls, 221, 222, kTexts, sizeof kTexts / sizeof kTexts[0],
-                        Activate, OnCommand, UpdateSelection, 0, 0, IDC_REFRESH};
+                        Activate, OnCommand, ShowSelectedFileInStatus, 0, 0, IDC_REFRESH};
 
 }  // namespace
 

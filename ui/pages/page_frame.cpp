@@ -155,6 +155,14 @@ INT_PTR AnswerSheetNotify(HWND page, const NMHDR* header, int pageId, void (*act
   return FALSE;
 }
 
+void ShowSelectedFileInStatus(HWND page) {
+  int item = SelectedItemIndex(GetDlgItem(page, kAreaList));
+  if (item < 0 || item >= StartupItemCount || !StatusBar) return;
+  char file[260] = "";
+  GetItemFile(item, file);
+  SetStatusText(file);
+}
+
 void ItemTitleText(int item, char* out, size_t cap) {
   char title[128] = "";
   GetItemTitle(item, title);

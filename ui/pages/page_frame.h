@@ -74,6 +74,9 @@ int FillAreaList(HWND page, const PageList* pageList, void (*scan)());
 // `activate` fills it; on leaving it cleans up. TRUE when the notification was one of these.
 INT_PTR AnswerSheetNotify(HWND page, const NMHDR* header, int pageId, void (*activate)(HWND page));
 
+// A selection handler for AreaPage: the status bar shows the whole file of the selected row.
+void ShowSelectedFileInStatus(HWND page);
+
 // Row texts several pages show: the item's title, and its file after the last backslash.
 void ItemTitleText(int item, char* out, size_t cap);
 void ItemFileNameText(int item, char* out, size_t cap);

@@ -148,15 +148,6 @@ void OnCommand(HWND page, int id) {
   }
 }
 
-// The status bar shows the whole program path of the selected task.
-void UpdateSelection(HWND page) {
-  int item = SelectedItemIndex(ListOf(page));
-  if (item < 0 || item >= StartupItemCount || !StatusBar) return;
-  char file[260] = "";
-  GetItemFile(item, file);
-  SetStatusText(file);
-}
-
 void Activate(HWND page) {
   AddListColumnsOnce(ListOf(page), &kScheduledTasksList);
   FillScheduledTasksList(page);
@@ -164,7 +155,7 @@ void Activate(HWND page) {
 
 const PageText kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}};
 const AreaPage kArea = {kPageId, &kScheduledTasksList, &kControls, 678, 679, kTexts, sizeof kTexts / sizeof kTexts[0],
-                        Activate, OnCommand, UpdateSelection, IDC_REMOVE, 0, 0};
+                        Activate, OnCommand, ShowSelectedFileInStatus, IDC_REMOVE, 0, 0};
 
 }  // namespace
 
