@@ -217,6 +217,42 @@ TEST_F(OptionsPageTest, PatrolSwitchesSetTheirTimes) {
   }
 }
 
+// Each area page's Monitor button sets the companion's patrol time of its area: a time, then cancel.
+TEST_F(OptionsPageTest, EachAreaPagesMonitorSetsItsPatrolTime) {
+  const struct {
+    int index;  // the page's tab on the NT family
+    int pageId;
+    int option;
+    const char* caption;
+  } pages[] = {
+      {0, 6026, OPT_Start, "Patrol Time for Startup Programs"},
+      {1, 6040, OPT_IEHelpers, "Patrol Time for IE Helpers"},
+      {2, 6039, OPT_Tasks, "Patrol Time for Tasks"},
+      {3, 6038, OPT_Services, "Patrol Time for Windows Services"},
+      {6, 6056, OPT_ActiveX, "Patrol Time for ActiveX Controls"},
+  };
+  for (const auto& p : pages) {
+    OptionSet[p.option] = 0;
+    SendMessageA(sheet, PSM_SETCURSEL, p.index, 0);
+    ASSERT_TRUE(WaitUntil([&] { return CurrentPageId == p.pageId; })) << p.caption;
+    HWND shown = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+    for (int minutes : {30, -1}) {
+      PostMessageA(shown, WM_COMMAND, 1135, 0);
+      HWND dialog = Question(p.caption);
+      ASSERT_NE(nullptr, dialog) << p.caption;
+      if (minutes > 0) {
+        SendDlgItemMessageA(dialog, IDC_PATROL_TIME, CB_SELECTSTRING, (WPARAM)-1, (LPARAM)"30");
+        CheckRadioButton(dialog, IDC_PATROL_OFF, IDC_PATROL_ON, IDC_PATROL_ON);
+      }
+      ASSERT_TRUE(AnswerDialog(dialog, minutes < 0 ? IDCANCEL : IDOK));
+      ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
+      ASSERT_TRUE(WaitForProgramIdle(shown));
+      EXPECT_EQ(30, OptionSet[p.option]) << p.caption << " " << minutes;
+    }
+    OptionSet[p.option] = 0;
+  }
+}
+
 TEST_F(OptionsPageTest, RestoreAllDelayedAndExportSayWhatTheyDid) {
   RawWriteString(HKEY_CURRENT_USER, kDelay, "C:\\user\\vxtest.exe", "11");
   RawWriteString(HKEY_CURRENT_USER, (std::string(kDelay) + "\\Title").c_str(), "C:\\user\\vxtest.exe",

@@ -174,9 +174,10 @@ void Activate(HWND page) {
 
 const PageText kTexts[] = {{632, IDC_ENABLE}, {633, IDC_DISABLE},        {301, IDC_INFO},
                 {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE},   {1161, IDC_NON_MICROSOFT},
-                {1154, IDC_LIST_ALL}};
+                {1154, IDC_LIST_ALL}, {794, 1135}};
 const AreaPage kArea = {kPageId, &kActiveXList, &kControls, 1152, 0, kTexts, sizeof kTexts / sizeof kTexts[0],
-                        Activate, OnCommand, nullptr, 0, 0, 0};
+                        Activate, OnCommand, nullptr, 0, 0, 0,
+                        1157, OPT_ActiveX};
 
 }  // namespace
 

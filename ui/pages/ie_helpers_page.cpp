@@ -162,9 +162,10 @@ void Activate(HWND page) {
   FillIEHelpersList(page);
 }
 
-const PageText kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}};
+const PageText kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}, {794, 1135}};
 const AreaPage kArea = {kPageId, &kIEHelpersList, &kControls, 695, 696, kTexts, sizeof kTexts / sizeof kTexts[0],
-                        Activate, OnCommand, nullptr, IDC_REMOVE, 1, 0};
+                        Activate, OnCommand, nullptr, IDC_REMOVE, 1, 0,
+                        785, OPT_IEHelpers};
 
 }  // namespace
 

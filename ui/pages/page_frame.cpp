@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "startup/items.h"
 #include "ui/item_menu.h"
+#include "ui/patrol_dialog.h"
 #include "ui/sheet.h"
 
 namespace {
@@ -194,6 +195,14 @@ void InitialiseAreaPage(const AreaPage* area, HWND page) {
   PlaceSheet(page, "xPos", "yPos", "dxPos", "dyPos");
 }
 
+// Monitor: how often the companion looks at the area; 0 turns its watch off, cancel changes nothing.
+void SetAreaPatrolTime(const AreaPage* area, HWND page) {
+  INT_PTR minutes = PatrolTimeDialog(page, area->monitorCaption, OptionSet[area->monitorOption]);
+  if (minutes < 0) return;
+  OptionSet[area->monitorOption] = (int)minutes;
+  WriteOption(OptionTable[area->monitorOption].name, (int)minutes);
+}
+
 INT_PTR AnswerAreaNotify(const AreaPage* area, HWND page, NMHDR* header) {
   if (header->idFrom != kAreaList) return AnswerSheetNotify(page, header, area->pageId, area->activate);
   switch (header->code) {
@@ -238,7 +247,12 @@ INT_PTR AreaPageMessage(const AreaPage* area, HWND page, UINT message, WPARAM wP
       return AnswerAreaNotify(area, page, (NMHDR*)lParam);
     case WM_COMMAND:
       // Buttons and menu entries (0), accelerators (1); other notifications of the controls are not ours.
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) area->command(page, LOWORD(wParam));
+      if (HIWORD(wParam) != 0 && HIWORD(wParam) != 1) return TRUE;
+      if (LOWORD(wParam) == kAreaMonitor && area->monitorCaption) {
+        SetAreaPatrolTime(area, page);
+      } else {
+        area->command(page, LOWORD(wParam));
+      }
       return TRUE;
     case WM_CONTEXTMENU:
       if (lParam == -1) KeyboardItemMenu(page, area->pageId, GetDlgItem(page, kAreaList));

@@ -41,6 +41,7 @@ enum {
   kAreaInfo = 1008,
   kAreaHelpButton = 1134,
   kAreaHelpPicture = 1077,
+  kAreaMonitor = 1135,
 };
 
 struct PageText {
@@ -64,6 +65,8 @@ struct AreaPage {
   int deleteCommand;                   // what the Delete key asks for, 0 for nothing
   int deleteNeedsOneRow;               // ... only while exactly one row is selected
   int refreshCommand;                  // what F5 asks for, 0 for nothing
+  UINT monitorCaption;                 // the patrol-time caption of the Monitor button, 0 for no button
+  int monitorOption;                   // the option that holds the companion's patrol time of the area
 };
 INT_PTR AreaPageMessage(const AreaPage* area, HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

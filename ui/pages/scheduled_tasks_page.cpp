@@ -153,9 +153,10 @@ void Activate(HWND page) {
   FillScheduledTasksList(page);
 }
 
-const PageText kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}};
+const PageText kTexts[] = {{301, IDC_INFO}, {302, IDC_REMOVE}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}, {794, 1135}};
 const AreaPage kArea = {kPageId, &kScheduledTasksList, &kControls, 678, 679, kTexts, sizeof kTexts / sizeof kTexts[0],
-                        Activate, OnCommand, ShowSelectedFileInStatus, IDC_REMOVE, 0, 0};
+                        Activate, OnCommand, ShowSelectedFileInStatus, IDC_REMOVE, 0, 0,
+                        786, OPT_Tasks};
 
 }  // namespace
 

@@ -132,9 +132,10 @@ void Activate(HWND page) {
   FillServicesList(page);
 }
 
-const PageText kTexts[] = {{301, IDC_INFO}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}, {721, IDC_MICROSOFT_FILTER}};
+const PageText kTexts[] = {{301, IDC_INFO}, {793, IDC_HELP_BUTTON}, {304, IDC_CLOSE}, {721, IDC_MICROSOFT_FILTER}, {794, 1135}};
 const AreaPage kArea = {kPageId, &kServicesList, &kControls, 638, 639, kTexts, sizeof kTexts / sizeof kTexts[0],
-                        Activate, OnCommand, UpdateSelection, 0, 0, 0};
+                        Activate, OnCommand, UpdateSelection, 0, 0, 0,
+                        957, OPT_Services};
 
 }  // namespace
 

@@ -249,6 +249,7 @@ void OnCommand(HWND page, int id) {
     case 1195:  // "Move to Delayed Start": both would save data on this computer
       ShowMessageDialog(1162);
       break;
+    case IDC_MONITOR:
     case IDC_MONITOR_PICTURE:
       MonitorOptions(page);
       break;
