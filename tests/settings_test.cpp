@@ -98,6 +98,51 @@ TEST_F(SettingsTest, LoadTextCapsLongTexts) {
   EXPECT_GT(LoadText(15, out, sizeof out), 100);
 }
 
+// Texts whose leading line breaks, runs of blanks, trailing blanks, backslashes and mnemonics the
+// resource compiler must keep as written: they reach the user (and the registry) exactly so.
+TEST_F(SettingsTest, TextsKeepTheirBlanksBreaksAndMnemonics) {
+  UiLanguage = 9;
+  const struct {
+    UINT id;
+    const char* text;
+  } kTexts[] = {
+      {5, "SOFTWARE\\Classes\\HTTP\\shell\\open\\command"},
+      {211,
+       "\nIn the  morning, when you turn on your computer or anytime you restart Windows, the programs listed below "
+       "will run automatically unless disabled.\nDouble-click an item for QOVA Info or Right-click to move program to "
+       "Delayed Start."},
+      {15,
+       "\nYou have chosen to remove %s\n\nThis file will not be deleted from your hard drive but it will no longer run "
+       "automatically when you start Windows.  \n\nAre you sure you want to remove this startup entry?"},
+      {606, " Startup Programs "},
+      {610, " Options  "},
+      {611, "  QOVA  "},
+      {626, "   Disabled"},
+      {636, " Services "},
+      {646, "Startup Location: "},
+      {680, " Scheduled Tasks 1.0"},
+      {702, "NUL=   Indicates the file will be deleted on restart\nREN=   Indicates the file will be renamed."},
+      {707,
+       "\n%s is currently an actively running program.\n\nDo you want Vandrelix to try and stop this program and "
+       "remove it from memory?\n\n"},
+      {709, "  Track Changes in restoration File. (history.txt) "},
+      {906, "  Yes, I really know what I'm doing. Please remove."},
+      {1334, " Show All Active &Files"},
+      {1420,
+       "\nIf you need any of the following functions fixed or reset, check the box.\nWhen you click the Apply button "
+       "each item will be  processed and this window will close. "},
+      {1482, "Shrin&k Window"},
+      {1487,
+       "The file %s appears to be a valid Microsoft system file.  It was found in an undocumented system startup "
+       "location and may be critical to your system.\r\n\r\n"},
+  };
+  for (const auto& t : kTexts) {
+    char out[1024];
+    EXPECT_EQ((int)strlen(t.text), LoadText(t.id, out, sizeof out)) << "string " << t.id;
+    EXPECT_STREQ(t.text, out) << "string " << t.id;
+  }
+}
+
 TEST_F(SettingsTest, LoadTextLeavesRegistryViewAsItWas) {
   RunningOnWow64 = OnWow64();
   RegReadAccess = KEY_READ | KEY_WOW64_64KEY;

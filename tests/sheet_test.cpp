@@ -245,6 +245,59 @@ TEST_F(StartupPageTest, TheItemMenuFollowsTheItemsPlaceAndState) {
   EXPECT_TRUE(MenuEntries(6061, run).empty());  // that page brings its own row
 }
 
+// Each page's own entries with the commands they send, then the shared tail (without the scan log
+// on 6028). One Run entry serves every page: only the page decides the entries here.
+TEST_F(StartupPageTest, EachPagesMenuSendsItsOwnCommands) {
+  ASSERT_TRUE(PutRunValue(11, "VxTest Pages", "C:\\nowhere\\pages.exe"));
+  ScanStartupPrograms(1);
+  int item = FindItem("VxTest Pages");
+  ASSERT_GE(item, 0);
+  const std::string info = "Info...=1008", explore = "Explore Program Folder=1201",
+                    properties = "Open Program Properties...=1202", removal = "&Remove=1003",
+                    reboot = "Delete &File on Reboot=1144", refresh = "&Refresh=1006";
+  const struct {
+    int pageId;
+    Texts entries;
+    int withLog;
+  } kPages[] = {
+      {6028, {"&View...=1008", "Remove &Unchecked=1004", "Remove &Checked=1103"}, 0},
+      {6029, {info, explore, properties, refresh, "&Kill Task=1007", reboot}, 1},
+      {6038, {info, explore, properties}, 1},
+      {6039, {info, explore, properties, removal, reboot}, 1},
+      {6040, {info, explore, properties, removal, reboot}, 1},
+      {6041, {"&Restore=1104", "&Clear File=1106", "Close=1"}, 1},
+      {6042, {info, "&Add=1064", removal}, 1},
+      {6052, {info, explore, properties, refresh, "&Delete=1184", reboot, "&View using NotePad=1180"}, 1},
+      {6055,
+       {info, explore, properties, "&Add=1064", "&Launch Program=1065", "&Delay Start Options...=1197", "-", removal,
+        "&Restore Program to Windows Startup List=1198"},
+       1},
+      {6056, {}, 1},
+  };
+  for (const auto& page : kPages) {
+    Texts expected = page.entries;
+    expected.push_back("-");
+    if (IsWindows8()) expected.push_back("Restart Windows for Repair in Safe Mode=1359");
+    expected.push_back("QOVA &Info...=1067");
+    if (page.withLog) expected.push_back("Vandrelix &Log=9");
+    expected.push_back("Vandrelix Help=1077");
+    Texts shown;
+    HMENU menu = BuildItemMenu(page.pageId, item);
+    ASSERT_NE(nullptr, menu) << page.pageId;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      char text[256] = "";
+      if (GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR) {
+        shown.push_back("-");
+        continue;
+      }
+      GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+      shown.push_back(std::string(text) + "=" + std::to_string(GetMenuItemID(menu, i)));
+    }
+    DestroyMenu(menu);
+    EXPECT_EQ(expected, shown) << "page " << page.pageId;
+  }
+}
+
 // Delete at restart is for the program a startup command names, never for the command's text.
 TEST_F(StartupPageTest, DeleteAtRestartQueuesTheProgramOfTheCommand) {
   const char* session = "System\\CurrentControlSet\\Control\\Session Manager";
