@@ -245,6 +245,46 @@ TEST_F(StartupPageTest, TheItemMenuFollowsTheItemsPlaceAndState) {
   EXPECT_TRUE(MenuEntries(6061, run).empty());  // that page brings its own row
 }
 
+// Every page's menu, entry by entry, and the common tail each one ends with.
+TEST_F(StartupPageTest, EveryPagesMenuEndsWithTheCommonTail) {
+  char empty[4] = "", title[32] = "VxTest Any", file[64] = "C:\\nowhere\\any.exe";
+  ASSERT_EQ(1, AddStartupItem(title, file, empty, empty, 300, 0));
+  int item = StartupItemCount - 1;
+  const char* kInfo = "Info...";
+  const char* kExplore = "Explore Program Folder";
+  const char* kProperties = "Open Program Properties...";
+  const struct {
+    int pageId;
+    Texts entries;
+    bool withLog;
+  } kCases[] = {
+      {6028, {"&View...", "Remove &Unchecked", "Remove &Checked"}, false},
+      {6029, {kInfo, kExplore, kProperties, "&Refresh", "&Kill Task", "Delete &File on Reboot"}, true},
+      {6038, {kInfo, kExplore, kProperties}, true},
+      {6039, {kInfo, kExplore, kProperties, "&Remove", "Delete &File on Reboot"}, true},
+      {6040, {kInfo, kExplore, kProperties, "&Remove", "Delete &File on Reboot"}, true},
+      {6041, {"&Restore", "&Clear File", "Close"}, true},
+      {6042, {kInfo, "&Add", "&Remove"}, true},
+      {6052,
+       {kInfo, kExplore, kProperties, "&Refresh", "&Delete", "Delete &File on Reboot", "&View using NotePad"},
+       true},
+      {6055,
+       {kInfo, kExplore, kProperties, "&Add", "&Launch Program", "&Delay Start Options...", "-", "&Remove",
+        "&Restore Program to Windows Startup List"},
+       true},
+      {6056, {}, true},
+  };
+  for (const auto& c : kCases) {
+    Texts want = c.entries;
+    want.push_back("-");
+    if (IsWindows8()) want.push_back("Restart Windows for Repair in Safe Mode");
+    want.push_back("QOVA &Info...");
+    if (c.withLog) want.push_back("Vandrelix &Log");
+    want.push_back("Vandrelix Help");
+    EXPECT_EQ(want, MenuEntries(c.pageId, item)) << c.pageId;
+  }
+}
+
 // Delete at restart is for the program a startup command names, never for the command's text.
 TEST_F(StartupPageTest, DeleteAtRestartQueuesTheProgramOfTheCommand) {
   const char* session = "System\\CurrentControlSet\\Control\\Session Manager";
