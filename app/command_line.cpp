@@ -17,7 +17,7 @@
 
 int HasQuitSwitch(const char* text) {
   for (const char* p = text; (p = strchr(p, '-')) != nullptr; ++p) {
-    if ((p[1] == 'Q' || p[1] == 'q') && (p[2] == 0 || p[2] == ' ')) return 1;
+    if ((p[1] == 'Q' || p[1] == 'q') && (p[2] == 0 || p[2] == ' ' || p[2] == '\t')) return 1;
   }
   return 0;
 }
@@ -49,8 +49,18 @@ int SwitchArgument(const char* text, const char* word, char* out, size_t cap) {
   return out[0] != 0;
 }
 
+// The stored start page counts only when it names a page: a kept quit, exit or companion switch
+// would end the run, or flip the companion's start with Windows, each time the program is started.
+static int StartPageOf(int startTab) {
+  static const int kPageCommands[] = {6026, 6027, 6028, 6029, 6033, 6038, 6039, 6040,
+                                      6042, 6045, 6052, 6055, 6056, 6060, 6061};
+  for (int command : kPageCommands)
+    if (command == startTab) return startTab;
+  return 6026;
+}
+
 StartRequest ParseCommandLine(const char* text, int startTab) {
-  StartRequest request = {START_RUN, startTab < 6026 ? 6026 : startTab, 0, ""};
+  StartRequest request = {START_RUN, StartPageOf(startTab), 0, ""};
   if (!text || !text[0]) return request;
 
   // The unattended reports come first, and the switch met first on the line wins, so that a path

@@ -22,7 +22,7 @@ struct StartRequest {
   char path[260];    // the unattended reports' file
 };
 
-// startTab is the stored StartTab option (raised to 6026 when smaller).
+// startTab is the stored StartTab option (6026 when it names no page).
 StartRequest ParseCommandLine(const char* text, int startTab);
 // "-Q" counts only as a switch of its own, so "-QOVA" is not taken for it.
 int HasQuitSwitch(const char* text);

@@ -1,6 +1,7 @@
 // Vandrelix.exe, the companion monitor, in the least form the explorer relies on: a hidden window of
 // class "Vandrelix", the delayed starts after Windows has started ("-expressboot"), a tray icon with
-// a menu, the explorer's show/hide request (WM_COMMAND 6053) and "-RESTART" to take over from a copy.
+// a menu, the explorer's show/hide request (WM_COMMAND 6053), "-RESTART" to take over from a copy, and
+// a program's path (Explorer's menu entry) to look that program up.
 #include <windows.h>
 #include <shellapi.h>
 #include <stddef.h>
@@ -11,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "records/online.h"
 #include "startup/delay.h"
 
 namespace {
@@ -225,6 +227,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   UiLanguage = 9;
   RunningOnWow64 = IsWow64();
   const char* text = commandLine ? commandLine : "";
+  while (*text == ' ' || *text == '\t') ++text;
+  if (text[0] && text[0] != '-') {
+    // Explorer's "Vandrelix QOVA Info..." entry names a program: its information page opens in the
+    // browser, and no monitor starts.
+    // Explorer puts the path in unquoted: quoted again, a path with blanks stays one program.
+    char file[260], quoted[264];
+    if (strlen(text) < sizeof file && StripQuotes(text, file) && GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES) {
+      FormatText(quoted, sizeof quoted, "\"%s\"", file);
+      text = quoted;
+    }
+    OpenProgramInfo(450, text);
+    return 0;
+  }
   HWND running = FindWindowA(kClass, nullptr);
   if (running && !ContainsNoCase(text, "-RESTART")) return 0;
   WNDCLASSA windowClass;

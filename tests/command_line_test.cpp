@@ -51,7 +51,11 @@ TEST_F(CommandLineTest, StartPageComesFromStartTab) {
   EXPECT_EQ(6026, ParseCommandLine("", 0).startCommand);
   EXPECT_EQ(6026, ParseCommandLine("", 6025).startCommand);
   EXPECT_EQ(6040, ParseCommandLine("", 6040).startCommand);
-  EXPECT_EQ(7000, ParseCommandLine("", 7000).startCommand);  // larger values stand
+  // A stored value that names no page starts at Startup Programs: never a quit, an exit, a flip of
+  // the companion's start with Windows, or nothing at all.
+  for (int stored : {7000, 6030, 6031, 6034, 6048, 6053})
+    EXPECT_EQ(6026, ParseCommandLine("", stored).startCommand) << stored;
+  EXPECT_EQ(6056, ParseCommandLine("", 6056).startCommand);
   EXPECT_EQ(START_RUN, ParseCommandLine("", 6026).action);
   EXPECT_EQ(6038, ParseCommandLine("-SERVICE", 6040).startCommand);
 }
@@ -75,6 +79,7 @@ TEST_F(CommandLineTest, QuitIsASwitchOfItsOwn) {
   EXPECT_EQ(1, ParseCommandLine("-SERVICE -Q", 6026).quit);
   EXPECT_EQ(1, ParseCommandLine("-Q -SERVICE", 6026).quit);
   EXPECT_EQ(1, ParseCommandLine("-QOVA -Q", 6026).quit);
+  EXPECT_EQ(1, ParseCommandLine("-Q\t-SERVICE", 6026).quit);  // a tab parts switches as a blank does
   EXPECT_EQ(0, ParseCommandLine("-Quit", 6026).quit);
   EXPECT_EQ(0, ParseCommandLine("-QOVA -TASK", 6026).quit);
 }

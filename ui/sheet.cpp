@@ -134,14 +134,15 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 void RaiseOpenSheet(HWND owner, int commandId) {
+  // The 6028 raise brings the sheet forward as the others do: made topmost, the sheet would stay
+  // above every other program's windows until the program ends (Wine keeps it so even once the
+  // owner is released again).
   if (commandId == 6028) {
-    SetWindowPos(owner, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    SetForegroundWindow(owner);
-    if (ActivePage) SendMessageA(ActivePage, kRaisePage, 5, 5);
-    return;
+    ShowWindow(owner, SW_SHOWNA);
+  } else {
+    const SheetPage* page = PageOfCommand(CurrentPageId);
+    if (page && page->refreshOnRaise && ActivePage) page->refreshOnRaise(ActivePage);
   }
-  const SheetPage* page = PageOfCommand(CurrentPageId);
-  if (page && page->refreshOnRaise && ActivePage) page->refreshOnRaise(ActivePage);
   BringWindowToTop(owner);
   SetForegroundWindow(owner);
   // The owner is disabled while the sheet is up; its foremost popup (the sheet, or a question on
@@ -151,6 +152,7 @@ void RaiseOpenSheet(HWND owner, int commandId) {
     BringWindowToTop(popup);
     SetForegroundWindow(popup);
   }
+  if (commandId == 6028 && ActivePage) SendMessageA(ActivePage, kRaisePage, 5, 5);
 }
 
 void ForgetSheet() {

@@ -196,4 +196,38 @@ TEST_F(CompanionE2E, ACopyThatTakesOverMakesThePendingStarts) {
   EXPECT_TRUE(restart.Ended(10000));
 }
 
+// Explorer's "Vandrelix QOVA Info..." entry starts the companion with the chosen program's path, as
+// the entry's command writes it (unquoted, blanks and all): the program's page opens in the browser
+// (here a recorder stands in for it), and no monitor is started.
+TEST_F(CompanionE2E, ExplorerMenuPathOpensTheProgramsInformationPage) {
+  const char* handler = "Software\\Classes\\http\\shell\\open\\command";
+  std::string saved;
+  RawRead(HKEY_LOCAL_MACHINE, handler, "", &saved, nullptr);
+  std::string folder = BinFolder() + "\\urlmenu";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA((BinFolder() + "\\recorder.exe").c_str(), (folder + "\\recorder.exe").c_str(), FALSE));
+  std::string record = folder + "\\recorder.txt";
+  DeleteFileA(record.c_str());
+  ASSERT_TRUE(RawWriteString(HKEY_LOCAL_MACHINE, handler, "", ("\"" + folder + "\\recorder.exe\" \"%1\"").c_str()));
+  RawWriteString(HKEY_CURRENT_USER, "Software\\Orvenn Studios\\Vandrelix", "InfoService", "http://127.0.0.1:9");
+  std::string program = BinFolder() + "\\vx menu program.exe";
+  ASSERT_TRUE(CopyFileA((BinFolder() + "\\vx_sleeper.exe").c_str(), program.c_str(), FALSE));
+
+  Process companion;
+  companion.Start("Vandrelix.exe", program.c_str());
+  ASSERT_TRUE(companion.ok);
+  EXPECT_TRUE(companion.Ended(20000));
+  EXPECT_EQ(nullptr, FindWindowA("Vandrelix", nullptr));
+  std::string url;
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < 20000 && (url = ReadText(record)).find('|') == std::string::npos) Sleep(50);
+  EXPECT_NE(std::string::npos, url.find("http://127.0.0.1:9/cgi-bin/qovainfo.pl?program=")) << url;
+  std::string lower = url;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return (char)tolower((unsigned char)c); });
+  EXPECT_NE(std::string::npos, lower.find("menu")) << url;
+
+  RawWriteString(HKEY_LOCAL_MACHINE, handler, "", saved.c_str());
+  DeleteFileA(program.c_str());
+}
+
 }  // namespace

@@ -126,6 +126,32 @@ TEST_F(StartupE2E, SecondStartHandsItsPageToTheRunningCopy) {
   }
 }
 
+// The raise a second start asks for (-NUT, and -COOKIE through it) brings the open sheet to the front
+// without leaving it, or the main window, above every other window for good.
+TEST_F(StartupE2E, RaiseRequestLeavesNoWindowPinnedOnTop) {
+  Launched first;
+  Launch(&first, "");
+  HWND window = WaitForMainWindow(20000);
+  ASSERT_NE(nullptr, window);
+  HWND sheet = WaitForSheet();
+  ASSERT_NE(nullptr, sheet);
+  ASSERT_TRUE(WaitForProgramIdle(window));
+  EXPECT_FALSE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) << "before";
+  for (const char* arguments : {"-NUT", "-COOKIE"}) {
+    Launched second;
+    Launch(&second, arguments);
+    EXPECT_EQ(0u, second.Wait(20000)) << arguments;
+    // Twice: the first may be answered before the posted request is taken up.
+    ASSERT_TRUE(WaitForProgramIdle(window));
+    ASSERT_TRUE(WaitForProgramIdle(window));
+    EXPECT_TRUE(IsWindowVisible(sheet)) << arguments;
+    EXPECT_FALSE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) << arguments;
+    EXPECT_FALSE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << arguments;
+  }
+  PostMessageA(window, WM_COMMAND, 6030, 0);
+  EXPECT_EQ(0u, first.Wait(20000));
+}
+
 TEST_F(StartupE2E, QuitSwitchEndsTheRunningCopy) {
   Launched first;
   Launch(&first, "");
