@@ -36,6 +36,10 @@ TEST(ScanLogText, HostsLines) {
   char tabbed[] = "1.2.3.4\tbank.example\r";
   EXPECT_EQ(19u, DropControlBytes(tabbed));
   EXPECT_STREQ("1.2.3.4bank.example", tabbed);
+  // Bytes read from a file: a NUL byte is dropped like any other control byte, never ends the line.
+  char nul[] = "1.2.3.4 \0bank.example\r";
+  EXPECT_EQ(20u, DropControlBytes(nul, sizeof nul - 1));
+  EXPECT_STREQ("1.2.3.4 bank.example", nul);
 }
 
 TEST(ScanLogText, IeresetLinesAndFixedTexts) {
@@ -168,7 +172,10 @@ class ScanLogGolden : public StartupTest {
         CloseHandle(f);
       }
     }
-    MakeFile(hostsPath, "# comment\r\n127.0.0.1 localhost\r\n::1 localhost\r\n1.2.3.4\tbank.example\r\n5.6.7.8 mail.example\r\n9.9.9.9 last.example");
+    static const char kHosts[] =
+        "# comment\r\n127.0.0.1 localhost\r\n::1 localhost\r\n1.2.3.4\tbank.example\r\n4.4.4.4 \0nul.example\r\n"
+        "5.6.7.8 mail.example\r\n9.9.9.9 last.example";
+    MakeFile(hostsPath, std::string(kHosts, sizeof kHosts - 1));
     iereset = std::string(windows) + "\\inf\\iereset.inf";
     hadIereset = GetFileAttributesA(iereset.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (!hadIereset)
