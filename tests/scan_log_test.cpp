@@ -97,7 +97,8 @@ class ScanLogGolden : public StartupTest {
         {HKEY_CLASSES_ROOT, clsid + kSharedId, "", REG_SZ, Sz("Vx Shared")},
         {HKEY_CLASSES_ROOT, clsid + kSharedId + "\\InprocServer32", "", REG_SZ, Sz(helper)},
         {HKEY_LOCAL_MACHINE, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\") + kBhoId, "", REG_SZ, Sz("")},
-        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", kBhoId, REG_BINARY, ""},
+        // Data longer than any text buffer: the toolbar is listed all the same.
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", kBhoId, REG_BINARY, std::string(2000, 'Z')},
         {HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl", REG_SZ, Sz("No")},
         {HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "", REG_SZ, Sz("x")},
         {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableTaskMgr", REG_DWORD, std::string("\1\0\0\0", 4)},
