@@ -50,7 +50,18 @@ void ForEachValue(HKEY root, const char* path, DWORD dataCapacity, Visit visit) 
   for (DWORD i = 0;; ++i) {
     DWORD type = 0;
     LONG rc = RegValueAt(key, i, name, sizeof name, data, dataCapacity, nullptr, &type);
-    if (rc == ERROR_MORE_DATA) continue;
+    if (rc == ERROR_MORE_DATA) {
+      // Long data does not hide a finding: a toolbar's data is never looked at, a description is cut.
+      static char wholeName[kRegNameCapacity];
+      RegValueCopy whole;
+      if (RegWholeValueAt(key, i, wholeName, &whole) != ERROR_SUCCESS || strlen(wholeName) >= sizeof name) continue;
+      CopyText(name, wholeName);
+      DWORD n = whole.size < dataCapacity ? whole.size : dataCapacity;
+      memcpy(data, whole.data, n);
+      data[n] = 0;
+      type = whole.type;
+      rc = ERROR_SUCCESS;
+    }
     if (rc != ERROR_SUCCESS) break;
     if (type == REG_DWORD) data[0] = 0;
     visit(name, (const char*)data);

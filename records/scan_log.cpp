@@ -163,8 +163,8 @@ void WriteHostsLines(ReportFile* file) {
   char* line = text;
   for (DWORD i = 0; i <= got; ++i) {
     if (i < got && text[i] != '\n') continue;
-    text[i] = 0;  // a NUL byte inside the file also ends its line here
-    DropControlBytes(line);
+    text[i] = 0;
+    DropControlBytes(line, (size_t)(text + i - line));
     char out[600];
     if (HostsLogLine(line, out, sizeof out)) PutFormat(file, "%s%s", out, kLb);
     line = text + i + 1;
@@ -269,7 +269,7 @@ void WriteIereset(ReportFile* file) {
   for (DWORD i = 0; i <= got; ++i) {
     if (i < got && content[i] != '\n') continue;
     content[i] = 0;
-    DropControlBytes(line);
+    DropControlBytes(line, (size_t)(content + i - line));
     char lines[4 * 600];
     lines[0] = 0;
     if (IeresetLogLines(line, lines, sizeof lines)) PutText(file, lines);
@@ -488,9 +488,11 @@ void FlattenLineBreaks(char* text) {
     if (*text == '\r' || *text == '\n') *text = ' ';
 }
 
-size_t DropControlBytes(char* text) {
+size_t DropControlBytes(char* text) { return DropControlBytes(text, strlen(text)); }
+
+size_t DropControlBytes(char* text, size_t length) {
   size_t o = 0;
-  for (size_t i = 0; text[i]; ++i)
+  for (size_t i = 0; i < length; ++i)
     if ((unsigned char)text[i] >= 32) text[o++] = text[i];
   text[o] = 0;
   return o;

@@ -17,6 +17,9 @@ int HostsLogLine(const char* line, char* out, size_t cap);
 void FlattenLineBreaks(char* text);
 // Drops every byte below 32 (CR and TAB included); returns the new length.
 size_t DropControlBytes(char* text);
+// The same over `length` bytes read from a file, NUL bytes included (they are dropped too, so they
+// cannot hide the rest of a line); the result is terminated.
+size_t DropControlBytes(char* text, size_t length);
 // The O14 lines one line of iereset.inf gives (each ended by CR LF), appended to `out`; the count.
 int IeresetLogLines(const char* line, char* out, size_t cap);
 const char* BootModeText(int cleanBoot);  // "Boot mode: Normal" ...

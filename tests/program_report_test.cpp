@@ -113,6 +113,63 @@ TEST_F(ProgramReport, HostileEntryStaysTextInEveryForm) {
   for (const std::string& f : {html, text, sheet}) DeleteFileA(f.c_str());
 }
 
+// The fixed lines a reader finds its way by, in their order, in each form of the report.
+TEST_F(ProgramReport, FixedLinesOfEveryForm) {
+  const char* main = "Software\\Microsoft\\Internet Explorer\\Main";
+  const char* names[2] = {"Window Title", "Default_Page_URL"};
+  const char* values[2] = {"Vx <Title>", "http://vx.example/"};
+  std::string saved[2];
+  DWORD savedType[2] = {};
+  bool had[2];
+  for (int i = 0; i < 2; ++i) {
+    had[i] = RawRead(HKEY_CURRENT_USER, main, names[i], &saved[i], &savedType[i]);
+    ASSERT_TRUE(RawWriteString(HKEY_CURRENT_USER, main, names[i], values[i]));
+  }
+  std::string html = BinFolder() + "\\fixed.html", text = BinFolder() + "\\fixed.txt", sheet = BinFolder() + "\\fixed.csv";
+  ASSERT_EQ(1, WritePageReportFile(html.c_str(), kReportHtml));
+  ASSERT_EQ(1, WritePageReportFile(text.c_str(), kReportText));
+  ASSERT_EQ(1, WriteSpreadsheetFile(sheet.c_str()));
+  for (int i = 0; i < 2; ++i) {
+    if (had[i]) RawWrite(HKEY_CURRENT_USER, main, names[i], savedType[i], saved[i].data(), (DWORD)saved[i].size());
+    else RawDeleteValue(HKEY_CURRENT_USER, main, names[i]);
+  }
+  std::string page = ReadAll(html), plain = ReadAll(text), csv = ReadAll(sheet);
+  for (const std::string& f : {html, text, sheet}) DeleteFileA(f.c_str());
+  std::string index;
+  const char* headings[] = {" Startup Programs ", " Delayed Start ", " Active Tasks ", " Scheduled Tasks 1.0",
+                            " IE Helpers ",       " File Types ",     " Services "};
+  for (int n = 0; n < 7; ++n) index += "<A href='fixed.html#A" + std::to_string(n) + "'>" + headings[n] + "</A><br>\r\n";
+  struct {
+    const std::string* document;
+    std::string fragment;
+    size_t at;  // npos: anywhere
+  } rows[] = {
+      {&page, "<html><head><title>\r\nVandrelix Report Log</title></head>\r\n<body bgcolor=FloralWhite>\r\n"
+              "<H2 align='center'> Vandrelix Report Log </H2>\r\nReport created by ", 0},
+      {&page, "<br>\r\n<br>\r\n<b>Platform:</b> ", std::string::npos},
+      {&page, "%<br>\r\n<br>MSIE: ", std::string::npos},
+      {&page, ")<br>\r\n\r\n<br>\r\nHKCU Window Title = Vx &lt;Title&gt;<br>\r\nHKCU Default_Page_URL = http://vx.example/<br>\r\n",
+       std::string::npos},
+      {&page, "<br>\r\n<br>" + index + "<A NAME=\"A0\">\r\n<center><b><BIG><BIG> \x95  Startup Programs  \x95 </BIG></BIG></b></center>\r\n",
+       std::string::npos},
+      {&page, "<A NAME=\"A8\">\r\n<center><b><BIG><BIG> \x95  ActiveX  \x95 </BIG></BIG></b></center>\r\n", std::string::npos},
+      {&page, "</body></html>\r\n", page.size() - 16},
+      {&plain, "Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\r\n Startup Programs \r\n", 0},
+      {&plain, "\r\n Hidden Files \r\n", std::string::npos},
+      {&csv, "Log created by ", 0},
+      {&csv, "\r\nScan saved at ", std::string::npos},
+      {&csv, "\r\nType,SubType,Title,Filename,Company,First Detected,Path,Description, Version\r\n", std::string::npos},
+  };
+  for (const auto& row : rows) {
+    size_t found = row.document->find(row.fragment);
+    EXPECT_NE(std::string::npos, found) << row.fragment;
+    if (row.at != std::string::npos) EXPECT_EQ(row.at, found) << row.fragment;
+  }
+  EXPECT_EQ(std::string::npos, plain.find('<'));
+  EXPECT_NE(std::string::npos, page.find("<A NAME=\"A7\">"));
+  EXPECT_EQ(std::string::npos, page.find("#A7'"));  // Hidden Files and ActiveX have no index line
+}
+
 TEST_F(ProgramReport, FileThatCannotBeCreatedIsReported) {
   std::string missing = BinFolder() + "\\no such folder\\r.html";
   EXPECT_EQ(0, WritePageReportFile(missing.c_str(), kReportHtml));

@@ -36,6 +36,10 @@ TEST(ScanLogText, HostsLines) {
   char tabbed[] = "1.2.3.4\tbank.example\r";
   EXPECT_EQ(19u, DropControlBytes(tabbed));
   EXPECT_STREQ("1.2.3.4bank.example", tabbed);
+  // Bytes read from a file: a NUL byte is dropped like any other control byte, never ends the line.
+  char nul[] = "1.2.3.4 \0bank.example\r";
+  EXPECT_EQ(20u, DropControlBytes(nul, sizeof nul - 1));
+  EXPECT_STREQ("1.2.3.4 bank.example", nul);
 }
 
 TEST(ScanLogText, IeresetLinesAndFixedTexts) {
@@ -93,10 +97,21 @@ class ScanLogGolden : public StartupTest {
         {HKEY_CLASSES_ROOT, clsid + kSharedId, "", REG_SZ, Sz("Vx Shared")},
         {HKEY_CLASSES_ROOT, clsid + kSharedId + "\\InprocServer32", "", REG_SZ, Sz(helper)},
         {HKEY_LOCAL_MACHINE, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\") + kBhoId, "", REG_SZ, Sz("")},
-        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", kBhoId, REG_BINARY, ""},
+        // Data longer than any text buffer: the toolbar is listed all the same.
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", kBhoId, REG_BINARY, std::string(2000, 'Z')},
         {HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl", REG_SZ, Sz("No")},
         {HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "", REG_SZ, Sz("x")},
         {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableTaskMgr", REG_DWORD, std::string("\1\0\0\0", 4)},
+        // The three O7 lines differ in their blanks; the lines below each give one more form.
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableRegistryTools", REG_DWORD, std::string("\2\0\0\0", 4)},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableRegEdit", REG_DWORD, std::string("\3\0\0\0", 4)},
+        {HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel", "", REG_SZ, Sz("x")},
+        {HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{0F0F0F0F-1111-2222-3333-444455556666}", "ButtonText", REG_SZ, Sz("Vx User")},
+        {HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{0F0F0F0F-1111-2222-3333-444455556666}", "Script", REG_SZ, Sz("C:\\vx\\user.htm")},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services\\Tcpip\\Parameters", "NameServer", REG_SZ, Sz("6.6.6.6")},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services\\Tcpip\\Parameters", "Domain", REG_SZ, Sz("tcpip.example")},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\VxD\\MSTCP", "Domain", REG_SZ, Sz("mstcp.example")},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Session Manager", "PendingFileRenameOperations", REG_MULTI_SZ, std::string("\\??\\C:\\vx\\gone.dll\0\0\0", 21)},
         {HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt\\Vx &Search", "", REG_SZ, Sz("res://vx.dll/search.htm")},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{0E0E0E0E-1111-2222-3333-444455556666}", "ButtonText", REG_SZ, Sz("Vx Button")},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{0E0E0E0E-1111-2222-3333-444455556666}", "MenuText", REG_SZ, Sz("Vx Menu")},
@@ -122,6 +137,8 @@ class ScanLogGolden : public StartupTest {
         {HKEY_LOCAL_MACHINE, "Software\\Orvenn Studios\\Vandrelix\\Delay", "C:\\vx\\later.exe", REG_SZ, Sz("1")},
         {HKEY_LOCAL_MACHINE, "Software\\Orvenn Studios\\Vandrelix\\Delay\\Title", "C:\\vx\\later.exe", REG_SZ, Sz("Later")},
     };
+    // A control set Wine does not have is made for the test and taken away afterwards.
+    if (!RawKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002")) Key(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002");
     for (const Put& p : puts)
       ASSERT_TRUE(RawWrite(p.root, p.key.c_str(), p.name, p.type, p.data.data(), (DWORD)p.data.size())) << p.key;
     for (const Put& p : puts) {
@@ -138,6 +155,12 @@ class ScanLogGolden : public StartupTest {
         {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Load"},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", kBhoId},
         {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableTaskMgr"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableRegistryTools"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "DisableRegEdit"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services\\Tcpip\\Parameters", "NameServer"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services\\Tcpip\\Parameters", "Domain"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\VxD\\MSTCP", "Domain"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Session Manager", "PendingFileRenameOperations"},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes", "www."},
         {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services\\Tcpip\\Parameters", "SearchList"},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_DLLs"},
@@ -156,6 +179,7 @@ class ScanLogGolden : public StartupTest {
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof windows);
     WritePrivateProfileStringA("boot", "shell", "explorer.exe vx.exe", (std::string(windows) + "\\system.ini").c_str());
+    WritePrivateProfileStringA("boot", "UserInit", "C:\\vx\\init.exe", (std::string(windows) + "\\system.ini").c_str());
     hostsPath = std::string(windows) + "\\system32\\drivers\\etc\\hosts";
     {
       HANDLE f = CreateFileA(hostsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -168,7 +192,10 @@ class ScanLogGolden : public StartupTest {
         CloseHandle(f);
       }
     }
-    MakeFile(hostsPath, "# comment\r\n127.0.0.1 localhost\r\n::1 localhost\r\n1.2.3.4\tbank.example\r\n5.6.7.8 mail.example\r\n9.9.9.9 last.example");
+    static const char kHosts[] =
+        "# comment\r\n127.0.0.1 localhost\r\n::1 localhost\r\n1.2.3.4\tbank.example\r\n4.4.4.4 \0nul.example\r\n"
+        "5.6.7.8 mail.example\r\n9.9.9.9 last.example";
+    MakeFile(hostsPath, std::string(kHosts, sizeof kHosts - 1));
     iereset = std::string(windows) + "\\inf\\iereset.inf";
     hadIereset = GetFileAttributesA(iereset.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (!hadIereset)
@@ -198,6 +225,7 @@ class ScanLogGolden : public StartupTest {
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof windows);
     WritePrivateProfileStringA("boot", "shell", nullptr, (std::string(windows) + "\\system.ini").c_str());
+    WritePrivateProfileStringA("boot", "UserInit", nullptr, (std::string(windows) + "\\system.ini").c_str());
     if (hadHosts) MakeFile(hostsPath, savedHosts);
     else DeleteFileA(hostsPath.c_str());
     if (!hadIereset) DeleteFileA(iereset.c_str());
