@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "areas/program_facts.h"
 #include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -132,12 +133,13 @@ void AddControl(const char* classId) {
   char file[260];
   ExeFromCommand(server, file);
   if (!file[0]) return;
-  static VersionFields fields;
-  GetVersionFields(file, &fields);
-  if (OptionSet[OPT_HideMicrosoftActiveX] && ContainsNoCase(fields.field[VF_CompanyName], "Microsoft")) return;
-  char id[260];
+  // Kept for the page that lists these next, so each server's version is read once per fill.
+  const ProgramFacts* facts = ProgramFactsOf(file, 0);
+  if (OptionSet[OPT_HideMicrosoftActiveX] && ContainsNoCase(facts->company, "Microsoft")) return;
+  char id[260], version[128];
   CopyText(id, classId);
-  AddStartupItem(name, file, id, fields.field[VF_ProductVersion], kCodeActiveX, (int)GetCompatibilityFlags(classId));
+  CopyText(version, facts->version);
+  AddStartupItem(name, file, id, version, kCodeActiveX, (int)GetCompatibilityFlags(classId));
 }
 
 // A control the browser reports as Type 2 or above under its stats is not one it runs.
@@ -232,13 +234,17 @@ const char* IEHelperTypeText(int code) {
 }
 
 int EnumerateActiveXControls(int keep) {
-  if (!keep) ClearStartupItems();
+  if (!keep) {
+    ClearStartupItems();
+    ForgetProgramFacts();
+  }
   ForEachSubkey(HKEY_CURRENT_USER, kActiveXStatsKey, AddStatsControl);
   return StartupItemCount;
 }
 
 int EnumerateAllActiveXControls() {
   ClearStartupItems();
+  ForgetProgramFacts();
   EnumerateActiveXControls(1);
   ForEachSubkey(HKEY_LOCAL_MACHINE, kActiveXCompatKey, AddCompatControl);
   return StartupItemCount;

@@ -47,6 +47,7 @@ void ReadFacts(const char* path, ProgramFacts* facts) {
   CopyText(facts->company, fields.field[VF_CompanyName]);
   CopyText(facts->description, fields.field[VF_FileDescription]);
   CopyText(facts->product, fields.field[VF_ProductName]);
+  CopyText(facts->version, fields.field[VF_ProductVersion]);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ struct ProgramFacts {
   char company[128];
   char description[128];  // FileDescription
   char product[128];
+  char version[128];   // ProductVersion
   char sizeText[24];   // grouped byte count; empty unless the facts were asked for with their size
 };
 

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "areas/browser.h"
+#include "areas/program_facts.h"
 #include "platform/file_facts.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -48,8 +49,9 @@ void GatherFacts(int item) {
   char file[260] = "", classId[260] = "";
   GetItemFile(item, file);
   GetItemCommand(item, classId);
-  const ListProgramFacts* program = ListProgramFactsOf(file, VF_CompanyName);
-  facts.exists = program->exists;
+  // The facts the scan kept: the server's version was read once, while listing.
+  const ProgramFacts* program = AreaProgramFacts(file, 0, &facts.image);
+  facts.exists = program->found;
   CopyText(facts.name, file + FileNamePos(file));
   WIN32_FIND_DATAA found;
   HANDLE find = facts.exists ? FindFirstFileA(file, &found) : INVALID_HANDLE_VALUE;
@@ -57,8 +59,7 @@ void GatherFacts(int item) {
     CopyText(facts.name, found.cFileName);
     FindClose(find);
   }
-  facts.image = program->image;
-  CopyText(facts.company, program->version);
+  CopyText(facts.company, program->company);
   facts.enabled = IsActiveXEnabled(classId);  // the state stored now, not the one at listing
   GetFirstDetected(file, kCodeActiveX, facts.detected);
 }
