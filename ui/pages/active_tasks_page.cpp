@@ -110,8 +110,8 @@ void KillSelected(HWND page) {
   FillActiveTasksList(page);
 }
 
-void OnCommand(HWND page, int id) {
-  SheetBusyScope busy;
+// The page's own commands; 0 leaves the command to what every page shares.
+int OnCommand(HWND page, int id) {
   switch (id) {
     case IDC_REFRESH:
       FillActiveTasksList(page);
@@ -124,13 +124,10 @@ void OnCommand(HWND page, int id) {
       WriteOption("ShowAllFiles", OptionSet[OPT_ShowAllFiles]);
       FillActiveTasksList(page);
       break;
-    case IDC_CLOSE:
-      CloseSheet();
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
-      break;
+      return 0;
   }
+  return 1;
 }
 
 void Activate(HWND page) {

@@ -141,8 +141,8 @@ void SetOptionFromBox(HWND page, int box, int option) {
   FillActiveXList(page);
 }
 
-void OnCommand(HWND page, int id) {
-  SheetBusyScope busy;
+// The page's own commands; 0 leaves the command to what every page shares.
+int OnCommand(HWND page, int id) {
   switch (id) {
     case IDC_ENABLE:
     case IDC_DISABLE:
@@ -154,16 +154,10 @@ void OnCommand(HWND page, int id) {
     case IDC_LIST_ALL:
       SetOptionFromBox(page, IDC_LIST_ALL, OPT_ActiveXListAll);
       break;
-    case IDC_CLOSE:
-      CloseSheet();
-      break;
-    case IDC_HELP_BUTTON:
-      HandleSharedItemCommand(page, kPageId, 1077, SelectedItemIndex(ListOf(page)));
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
-      break;
+      return 0;
   }
+  return 1;
 }
 
 void Activate(HWND page) {

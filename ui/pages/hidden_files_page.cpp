@@ -146,8 +146,8 @@ void OnFileCommand(HWND page, int id) {
   FillHiddenList(page);
 }
 
-void OnCommand(HWND page, int id) {
-  SheetBusyScope busy;
+// The page's own commands; 0 leaves the command to what every page shares.
+int OnCommand(HWND page, int id) {
   switch (id) {
     case IDC_UNHIDE:
     case IDC_NOTEPAD:
@@ -158,16 +158,10 @@ void OnCommand(HWND page, int id) {
     case IDC_REFRESH:
       FillHiddenList(page);
       break;
-    case IDC_CLOSE:
-      CloseSheet();
-      break;
-    case IDC_HELP_BUTTON:
-      HandleSharedItemCommand(page, kPageId, 1077, SelectedItemIndex(ListOf(page)));
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
-      break;
+      return 0;
   }
+  return 1;
 }
 
 void Activate(HWND page) {

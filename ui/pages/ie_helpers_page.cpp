@@ -136,8 +136,8 @@ void DeleteSelectedOnRestart(HWND page) {
   if (MessageBoxExA(page, text, ApplicationTitle, MB_YESNO | MB_ICONSTOP, UiLanguage) == IDYES) DeleteOnRestart(program);
 }
 
-void OnCommand(HWND page, int id) {
-  SheetBusyScope busy;
+// The page's own commands; 0 leaves the command to what every page shares.
+int OnCommand(HWND page, int id) {
   switch (id) {
     case IDC_REMOVE:
       RemoveSelected(page);
@@ -145,16 +145,10 @@ void OnCommand(HWND page, int id) {
     case IDC_DELETE_ON_RESTART:
       DeleteSelectedOnRestart(page);
       break;
-    case IDC_CLOSE:
-      CloseSheet();
-      break;
-    case IDC_HELP_BUTTON:
-      HandleSharedItemCommand(page, kPageId, 1077, SelectedItemIndex(ListOf(page)));
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
-      break;
+      return 0;
   }
+  return 1;
 }
 
 void Activate(HWND page) {

@@ -203,6 +203,21 @@ void SetAreaPatrolTime(const AreaPage* area, HWND page) {
   WriteOption(OptionTable[area->monitorOption].name, (int)minutes);
 }
 
+// The page's own commands first, then what every page does alike: Monitor, Close, and the item
+// commands (Info, QOVA Info, help, the log...) on the selected row.
+void AreaCommand(const AreaPage* area, HWND page, int id) {
+  SheetBusyScope busy;
+  if (id == kAreaMonitor && area->monitorCaption) {
+    SetAreaPatrolTime(area, page);
+  } else if (!area->command(page, id)) {
+    if (id == kAreaClose) {
+      CloseSheet();
+    } else {
+      HandleSharedItemCommand(page, area->pageId, id, SelectedItemIndex(GetDlgItem(page, kAreaList)));
+    }
+  }
+}
+
 INT_PTR AnswerAreaNotify(const AreaPage* area, HWND page, NMHDR* header) {
   if (header->idFrom != kAreaList) return AnswerSheetNotify(page, header, area->pageId, area->activate);
   switch (header->code) {
@@ -247,12 +262,7 @@ INT_PTR AreaPageMessage(const AreaPage* area, HWND page, UINT message, WPARAM wP
       return AnswerAreaNotify(area, page, (NMHDR*)lParam);
     case WM_COMMAND:
       // Buttons and menu entries (0), accelerators (1); other notifications of the controls are not ours.
-      if (HIWORD(wParam) != 0 && HIWORD(wParam) != 1) return TRUE;
-      if (LOWORD(wParam) == kAreaMonitor && area->monitorCaption) {
-        SetAreaPatrolTime(area, page);
-      } else {
-        area->command(page, LOWORD(wParam));
-      }
+      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) AreaCommand(area, page, LOWORD(wParam));
       return TRUE;
     case WM_CONTEXTMENU:
       if (lParam == -1) KeyboardItemMenu(page, area->pageId, GetDlgItem(page, kAreaList));

@@ -42,6 +42,7 @@ enum {
   kAreaHelpButton = 1134,
   kAreaHelpPicture = 1077,
   kAreaMonitor = 1135,
+  kAreaClose = 1004,
 };
 
 struct PageText {
@@ -60,7 +61,7 @@ struct AreaPage {
   const PageText* texts;               // the labels of buttons and boxes
   int textCount;
   void (*activate)(HWND page);         // shown: make the columns once and fill
-  void (*command)(HWND page, int id);  // a button, menu entry or accelerator
+  int (*command)(HWND page, int id);   // a button, menu entry or accelerator; 0 when not the page's own
   void (*selected)(HWND page);         // a row became selected; nullptr when that shows nothing
   int deleteCommand;                   // what the Delete key asks for, 0 for nothing
   int deleteNeedsOneRow;               // ... only while exactly one row is selected

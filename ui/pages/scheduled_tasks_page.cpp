@@ -133,19 +133,16 @@ void RemoveSelected(HWND page) {
   FillScheduledTasksList(page);
 }
 
-void OnCommand(HWND page, int id) {
-  SheetBusyScope busy;
+// The page's own commands; 0 leaves the command to what every page shares.
+int OnCommand(HWND page, int id) {
   switch (id) {
     case IDC_REMOVE:
       RemoveSelected(page);
       break;
-    case IDC_CLOSE:
-      CloseSheet();
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
-      break;
+      return 0;
   }
+  return 1;
 }
 
 void Activate(HWND page) {

@@ -100,21 +100,18 @@ const PageControls kControls = {IDC_DESCRIPTION, IDC_LIST, kButtons, 3, kFooter,
 
 HWND ListOf(HWND page) { return GetDlgItem(page, IDC_LIST); }
 
-void OnCommand(HWND page, int id) {
-  SheetBusyScope busy;
+// The page's own commands; 0 leaves the command to what every page shares.
+int OnCommand(HWND page, int id) {
   switch (id) {
     case IDC_MICROSOFT_FILTER:
       OptionSet[OPT_HideMicrosoftServices] = IsDlgButtonChecked(page, IDC_MICROSOFT_FILTER) == BST_CHECKED ? 1 : 0;
       WriteOption("HideMicrosoftServices", OptionSet[OPT_HideMicrosoftServices]);
       FillServicesList(page);
       break;
-    case IDC_CLOSE:
-      CloseSheet();
-      break;
     default:
-      HandleSharedItemCommand(page, kPageId, id, SelectedItemIndex(ListOf(page)));
-      break;
+      return 0;
   }
+  return 1;
 }
 
 // The status bar tells what the selected service does (its description), else where its program is.

@@ -276,12 +276,7 @@ void UpdateSelection(HWND page) {
 }
 
 void Activate(HWND page) {
-  CurrentPageId = kPageId;
-  CreateActivePage(page);
-  // The columns take their widths from the list as the frame has laid it out, once.
-  HWND list = ListOf(page);
-  HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
-  if (header && SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) == 0) AddListColumns(list, &kStartupList);
+  AddListColumnsOnce(ListOf(page), &kStartupList);
   EnableWindow(GetDlgItem(page, IDC_SHOW_ALL), TRUE);
   FillStartupList(page);
   SetMonitorImage(page);
@@ -389,20 +384,7 @@ INT_PTR OnNotify(HWND page, NMHDR* header) {
     }
     return FALSE;
   }
-  switch (header->code) {
-    case PSN_SETACTIVE:
-      Activate(page);
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
-      return TRUE;
-    case PSN_KILLACTIVE:
-      CleanupActivePage(page);
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
-      return TRUE;
-    case PSN_RESET:
-      CleanupActivePage(page);
-      return TRUE;
-  }
-  return FALSE;
+  return AnswerSheetNotify(page, header, kPageId, Activate);
 }
 
 }  // namespace
